@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "sc_api/export.h"
+#include "sc_api/sc_error_code.h"
+#include "sc_api/sc_file_builder.h"
+#include "sc_api/sc_raw_file.h"
+#include "sc_api/sc_raw_header.h"
+#include "sc_api/shared_ptr.h"
+
+class SCCube;
+
+// Static facade of the raw format. A raw cube is named by a base path without extension; its
+// files are base + ".rpl" (text header) and base + ".raw" (data).
+class SC_API_EXPORT SCRawIO {
+public:
+    SCRawIO() = delete;
+
+    // Reads the ".rpl" file at `rplPath` (the full file name) into `header`.
+    // SC_FILE_ERROR when it cannot be opened; SC_FORMAT_ERROR when a required key is missing,
+    // a number is not a plain unsigned decimal, or the data are not 4-byte unsigned values
+    // stored by "vector" or "image".
+    static SCErrorCode readSCRawHeader(const std::string& rplPath, SCRawHeader& header);
+
+    // Opens the raw cube `base`; null when the header is missing or refused, or the data file
+    // is missing or shorter than the header promises. Nothing is created.
+    static SharedPtr<SCRawFile, SCDeleteRawFile> openSCRawFile(const std::string& base);
+
+    // A builder writing the raw cube `base` in the header's storage order, starting from an
+    // empty data file; null when the data file cannot be created.
+    static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& base,
+                                                                    const SCRawHeader& header);
+
+    // Writes any cube as the raw cube `base` in `format`, values scaled by the cube's factor.
+    static SCErrorCode saveSCCube(const std::string& base, const SCCube& cube,
+                                  SCRawHeader::StorageFormat format);
+
+    // Deletes base + ".rpl" and base + ".raw"; files that do not exist are skipped.
+    static void removeSCRaw(const std::string& base);
+};

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the demonstration on synthetic data. The files it
+# writes land in demo-output/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh release
+build/release/apps/sccube demo --out demo-output "$@"

@@ -1,0 +1,3 @@
+#include "sc_api/pixmap_mask.h"
+
+PixmapMask::~PixmapMask() = default;
