@@ -11,9 +11,16 @@ using SCPixelPosition = std::pair<unsigned int, unsigned int>;
 // A cube backed by files. SCFile implements every read of SCCube once, for all formats, on top
 // of eight per-format primitives; a format only delivers raw 16-bit counts.
 //
-// The generic reads fetch data in batches of at most 32 spectra or 32 images per primitive
-// call, scale by factor() (read once per call), and refuse a Rect that leaves the cube with
-// SC_OUT_OF_RANGE before reading anything.
+// The generic reads scale by factor(), read once per call after the data. Region spectra fetch
+// pixels in batches of at most 32 per readSpectrumsAt call; ROI images, sub-ROI images and
+// sub-images fetch channels in runs of at most 32 per readImages call, so their temporary
+// memory is bounded by 32 images. getImages(first, count) and getSpectrums make one primitive
+// call for the whole request. Failures of the primitives are returned unchanged.
+//
+// Refused with SC_OUT_OF_RANGE before anything is read: a Rect that leaves the cube, a channel
+// range beyond depth() for the ROI and sub-image reads, an output spectrum with fewer than
+// depth() channels (or fewer spectra than requested), and a request whose temporary buffers
+// cannot be allocated.
 class SC_API_EXPORT SCFile : public SCCube {
 public:
     SCFile() = default;

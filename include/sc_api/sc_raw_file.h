@@ -26,7 +26,8 @@ public:
 
     // Writes the whole cube as the raw cube `base` (base + ".rpl", base + ".raw") stored in
     // `format`. The output starts from an empty data file; on failure the partial output is
-    // removed.
+    // removed. SC_FILE_ERROR when this cube is closed, or the output cannot be created or is
+    // this cube's own data file; the failing read's result when the data cannot be read.
     virtual SCErrorCode saveAs(const std::string& base, SCRawHeader::StorageFormat format) = 0;
 
 private:

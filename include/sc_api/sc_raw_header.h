@@ -6,7 +6,7 @@
 // of the 32-bit little-endian values in the ".raw" data file.
 class SC_API_EXPORT SCRawHeader {
 public:
-    enum StorageFormat {
+    enum StorageFormat : int {
         RECORD_BY_IMAGE = 0,   // channel image after channel image
         RECORD_BY_VECTOR = 1,  // spectrum after spectrum
     };

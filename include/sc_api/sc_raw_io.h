@@ -27,12 +27,18 @@ public:
     // is missing or shorter than the header promises. Nothing is created.
     static SharedPtr<SCRawFile, SCDeleteRawFile> openSCRawFile(const std::string& base);
 
-    // A builder writing the raw cube `base` in the header's storage order, starting from an
-    // empty data file; null when the data file cannot be created.
+    // A builder writing the raw cube `base` in the header's storage order (anything but
+    // RECORD_BY_IMAGE is stored by vector), starting from an empty data file; null when the
+    // data file cannot be created. The builder takes at most height lines (one more is refused
+    // with SC_OUT_OF_RANGE, nothing written); close(), or destroying it while open, fills the
+    // lines never written with zeros and writes the header; a cancelled builder leaves no file.
     static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& base,
                                                                     const SCRawHeader& header);
 
-    // Writes any cube as the raw cube `base` in `format`, values scaled by the cube's factor.
+    // Writes any cube as the raw cube `base` in `format`, values scaled by the cube's factor:
+    // by image, the low 16 bits of each scaled value; by vector, the low 32 bits of each
+    // truncated spectrum value. Reads that fail leave zeros. SC_FILE_ERROR when the data file
+    // cannot be created or is the one `cube` reads; SC_WRITE_ERROR when writing fails.
     static SCErrorCode saveSCCube(const std::string& base, const SCCube& cube,
                                   SCRawHeader::StorageFormat format);
 

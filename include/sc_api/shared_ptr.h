@@ -35,6 +35,9 @@ public:
     }
 
     SharedPtr& operator=(SharedPtr&& other) noexcept {
+        if (&other == this) {
+            return *this;
+        }
         if (other.object_ != object_) {
             release();
             object_ = std::exchange(other.object_, nullptr);
@@ -57,8 +60,13 @@ public:
         count_ = nullptr;
     }
 
-    // Replaces the target by a newly owned object (which may be null).
-    void reset(T* object = nullptr) { *this = SharedPtr(object); }
+    // Replaces the target by a newly owned object (which may be null); resetting to the object
+    // already held changes nothing.
+    void reset(T* object = nullptr) {
+        if (object != object_) {
+            *this = SharedPtr(object);
+        }
+    }
 
     T* get() const noexcept { return object_; }
     T* operator->() const noexcept { return object_; }
@@ -81,5 +89,5 @@ private:
     }
 
     T* object_ = nullptr;                  // the shared object, or null
-    std::atomic<unsigned>* count_ = nullptr;  // pointers sharing object_; null when object_ is
+    std::atomic<unsigned>* count_ = nullptr;  // pointers sharing object_; null with object_
 };

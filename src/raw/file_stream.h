@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Unbuffered binary file streams over operating-system file descriptors, used by every reader
+// and writer of cube data files. Positions and sizes are 64-bit. Files are opened "always": a
+// missing file is created empty, an existing one is opened at position 0 and never truncated on
+// opening. Several streams may be open on one file at once (a reader beside a writer), and
+// every write is visible to them at once since nothing is buffered in user space.
+//
+// No operation throws or logs; failures show only in results.
+
+// Access rights for open().
+constexpr unsigned GENERIC_READ = 0x80000000u;
+constexpr unsigned GENERIC_WRITE = 0x40000000u;
+
+class FileStream {
+  public:
+    // Origins of seek().
+    static constexpr unsigned FROM_BEGIN = 0;
+    static constexpr unsigned FROM_CURRENT = 1;
+    static constexpr unsigned FROM_END = 2;
+    // What tell() and size() return when they fail.
+    static constexpr std::uint64_t INVALID_POSITION = ~std::uint64_t{0};
+
+    FileStream() = default;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+    virtual ~FileStream();
+
+    // Closes the file. Non-zero on success; 0 on failure, also when no file is open.
+    virtual int close() = 0;
+    virtual bool isOpen() const = 0;
+    // The current position, or INVALID_POSITION.
+    virtual std::uint64_t tell() const = 0;
+    // Moves by the signed 64-bit distance high:low (high part in the upper 32 bits) from
+    // `origin` (FROM_BEGIN, FROM_CURRENT or FROM_END). False when the move fails, including a
+    // resulting position below 0; the position may then be anywhere.
+    virtual bool seek(std::int32_t low, std::int32_t high, unsigned origin) = 0;
+    // The file's length in bytes, or INVALID_POSITION.
+    virtual std::uint64_t size() const = 0;
+
+    // seek() with the distance given whole.
+    bool seekBy(std::int64_t distance, unsigned origin);
+    // Moves to the absolute position `offset`; false when it cannot be represented or reached.
+    bool seekTo(std::uint64_t offset);
+};
+
+class InputFileStream : public FileStream {
+  public:
+    // Whether the position equals the length of the file.
+    virtual bool isEof() const = 0;
+    // Reads up to byteCount bytes at the current position. Returns the number read, which is
+    // less than byteCount only at the end of the file (0 there), or -1 when the read fails or
+    // byteCount exceeds INT_MAX.
+    virtual int read(void* buffer, unsigned byteCount) = 0;
+};
+
+class OutputFileStream : public FileStream {
+  public:
+    // Writes byteCount bytes at the current position, extending the file as needed. Returns
+    // byteCount, or -1 when the write fails or byteCount exceeds INT_MAX.
+    virtual int write(const void* buffer, unsigned byteCount) = 0;
+};
+
+// An input stream on a file of the file system.
+class SystemInputFileStream : public InputFileStream {
+  public:
+    // A stream with no file open.
+    SystemInputFileStream() = default;
+    // Opens `path` for reading, creating it empty when missing; check isOpen().
+    explicit SystemInputFileStream(const std::string& path);
+    ~SystemInputFileStream() override;
+
+    // Opens `path` with `access` (GENERIC_READ, GENERIC_WRITE or both), creating it empty when
+    // missing. Closes any file open before. Returns isOpen().
+    bool open(const char* path, unsigned access);
+
+    int close() override;
+    bool isOpen() const override;
+    std::uint64_t tell() const override;
+    bool seek(std::int32_t low, std::int32_t high, unsigned origin) override;
+    std::uint64_t size() const override;
+    bool isEof() const override;
+    int read(void* buffer, unsigned byteCount) override;
+
+    // The open file descriptor, or -1.
+    int descriptor() const { return descriptor_; }
+
+  private:
+    int descriptor_ = -1;  // open file, or -1
+};
+
+// An output stream on a file of the file system.
+class SystemOutputFileStream : public OutputFileStream {
+  public:
+    // A stream with no file open.
+    SystemOutputFileStream() = default;
+    // Opens `path` for writing, creating it empty when missing and keeping its contents
+    // otherwise; check isOpen().
+    explicit SystemOutputFileStream(const std::string& path);
+    ~SystemOutputFileStream() override;
+
+    // As SystemInputFileStream::open.
+    bool open(const char* path, unsigned access);
+
+    int close() override;
+    bool isOpen() const override;
+    std::uint64_t tell() const override;
+    bool seek(std::int32_t low, std::int32_t high, unsigned origin) override;
+    std::uint64_t size() const override;
+    int write(const void* buffer, unsigned byteCount) override;
+    // Whether the position equals the length of the file.
+    virtual bool isEof() const;
+
+    // Makes the file empty and moves to position 0. False when no file is open or the file
+    // cannot be cut.
+    bool truncate();
+
+    // The open file descriptor, or -1.
+    int descriptor() const { return descriptor_; }
+
+  private:
+    int descriptor_ = -1;  // open file, or -1
+};

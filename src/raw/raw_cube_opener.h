@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+#include "sc_api/sc_raw_file.h"
+
+// Opens the raw cube `base` (base + ".rpl", base + ".raw") as the reader of its storage order,
+// owned by the caller. Null when the header is missing or refused, or the data file is
+// missing, not a regular file, or shorter than width x height x depth 4-byte values. Opening
+// never creates a file.
+SCRawFile* openRawCube(const std::string& base);
