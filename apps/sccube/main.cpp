@@ -1,0 +1,35 @@
+#include <CLI/CLI.hpp>
+
+#include "demo.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"sccube: spectral-image cubes from the command line"};
+    app.require_subcommand(1);
+
+    DemoOptions demo;
+    CLI::App* demoCommand =
+        app.add_subcommand("demo",
+                           "synthesise a spectrum image, store it, read it back, "
+                           "render element maps");
+    demoCommand->add_option("--out", demo.outputDirectory, "directory for the files written")
+        ->capture_default_str();
+    demoCommand->add_option("--width", demo.synthesis.width, "pixels per line")
+        ->capture_default_str()
+        ->check(CLI::Range(1u, 4096u));
+    demoCommand->add_option("--height", demo.synthesis.height, "lines")
+        ->capture_default_str()
+        ->check(CLI::Range(1u, 4096u));
+    demoCommand->add_option("--channels", demo.synthesis.channels, "channels of 10 eV")
+        ->capture_default_str()
+        ->check(CLI::Range(1024u, 8192u));
+    demoCommand->add_option("--counts", demo.synthesis.meanCountsPerPixel, "mean counts per pixel")
+        ->capture_default_str()
+        ->check(CLI::Range(1.0, 20000.0));
+    demoCommand->add_option("--seed", demo.synthesis.seed, "random seed")->capture_default_str();
+
+    CLI11_PARSE(app, argc, argv);
+    if (demoCommand->parsed()) {
+        return runDemo(demo);
+    }
+    return 1;
+}
