@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one configuration of the project into build/<config>.
+# Configures and builds one configuration of the project into build/<config>; further
+# arguments name the targets to build (all by default).
 #   release  optimised build with debug information (default)
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer, any report fatal
 #   tsan     ThreadSanitizer
@@ -8,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 config=${1:-release}
+shift || true
 case "$config" in
   release) sanitize="" ; type=RelWithDebInfo ;;
   asan)    sanitize="address,undefined" ; type=Debug ;;
@@ -20,4 +22,4 @@ if [ ! -f "$dir/build.ninja" ]; then
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DSC_API_WERROR=ON \
         -DSC_API_SANITIZE="$sanitize" >/dev/null
 fi
-cmake --build "$dir"
+cmake --build "$dir" ${1:+--target "$@"}

@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh release
+scripts/build.sh release sccube
 build/release/apps/sccube demo --out demo-output "$@"
