@@ -3,7 +3,9 @@
 // The whole public interface of libsc_api: include this header and link against sc_api.
 
 #include "sc_api/export.h"
+#include "sc_api/logger.h"
 #include "sc_api/pixmap_mask.h"
+#include "sc_api/processor.h"
 #include "sc_api/rect.h"
 #include "sc_api/sc_cube.h"
 #include "sc_api/sc_cube_loader.h"

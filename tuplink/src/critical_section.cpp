@@ -2,8 +2,16 @@
 
 namespace tuplink {
 
-void CriticalSection::enter() { mutex_.lock(); }
+void CriticalSection::enter() {
+    mutex_.lock();
+}
 
-void CriticalSection::leave() { mutex_.unlock(); }
+bool CriticalSection::try_enter() {
+    return mutex_.try_lock();
+}
+
+void CriticalSection::leave() {
+    mutex_.unlock();
+}
 
 }  // namespace tuplink
