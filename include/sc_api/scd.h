@@ -3,12 +3,15 @@
 #include <string>
 
 #include "sc_api/export.h"
+#include "sc_api/sc_file_builder.h"
+#include "sc_api/shared_ptr.h"
 
 namespace lattix::lx_tuplink {
 class Processor;
 }
 
 class SCFile;
+class SCSpectrumReader;
 
 // Static facade of the compressed (SCD) format. A cube named N is stored as N + ".scdh"
 // (header), N + ".scds" (one coded stream per pixel) and N + ".scdi" (one coded stream per
@@ -38,6 +41,28 @@ public:
     // with SCDeleteFile). A cube whose ".scds" or ".scdi" is missing opens, with the missing
     // file created empty: its streams read as undecodable (spectra as zeros).
     static SCFile* openSCD(std::string name);
+
+    // Writes the SCD cube `name` from `reader`: the cube has the reader's width, height, depth
+    // and factor, and its lines 0 ... A - 1 are the reader's spectra, A = min(acquiredLines(),
+    // height()). The reader is read from its first item to the end of those lines, rewound, and
+    // read again; its calls may come from threads of the library, one call at a time. Only
+    // whole lines are counted and coded: when the reader ends early or inside a line, the
+    // spectra of the lines it did not deliver whole keep the offset 0 in the index and the
+    // images hold zeros there. Runs on the calling thread and returns when the three files are
+    // complete; the temporary file name + "__tmp__raw__image.raw" is removed at the end.
+    // Returns SC_OK, or SC_FILE_ERROR, creating nothing, when the reader is not open or the
+    // temporary file cannot be created; SC_WRITE_ERROR when memory runs out or the reader
+    // throws. Failures to write the cube's files are not reported. Any number of encodings,
+    // builders and readers may run at once.
+    static int encode(SCSpectrumReader& reader, const std::string& name);
+
+    // A builder that writes the SCD cube `name` line by line (lines in row order, at most
+    // `height`); the cube is coded when the builder is closed. Its data wait in the temporary
+    // files name + "__tmp_spectrum_file" and name + "__tmp_image_file.raw" until then. Empty
+    // when those files cannot be created.
+    static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& name,
+                                                                    unsigned width, unsigned height,
+                                                                    unsigned depth, float factor);
 
     // The library's task processor (at most 16 worker threads), on which the SCD readers and
     // writers run their actions. It exists from the loading of the library to its unloading.
