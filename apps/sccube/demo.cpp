@@ -4,7 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "png_writer.h"
@@ -24,6 +27,24 @@ std::uint64_t fileBytes(const std::string& path) {
     return error ? 0 : size;
 }
 
+std::uint64_t scdBytes(const std::string& base) {
+    return fileBytes(base + SCD::HEADER_EXTENSION) +
+           fileBytes(base + SCD::SPECTRUM_FILE_EXTENSION) +
+           fileBytes(base + SCD::IMAGE_FILE_EXTENSION);
+}
+
+bool sameBytes(const std::string& a, const std::string& b) {
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    return first && second &&
+           std::equal(std::istreambuf_iterator<char>(first), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(second), std::istreambuf_iterator<char>());
+}
+
+double megabytes(std::uint64_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
 // The element lines whose ROI images the demo renders.
 const char* const kRoiLines[] = {"Fe Ka", "Si Ka", "Ca Ka", "Al Ka", "Cu Ka", "O Ka"};
 
@@ -34,17 +55,27 @@ class Demo {
           synthesizer_(options.synthesis),
           width_(options.synthesis.width),
           height_(options.synthesis.height),
-          depth_(options.synthesis.channels) {}
+          depth_(options.synthesis.channels) {
+        for (const eds::Phase& phase : synthesizer_.phases()) {
+            for (const eds::XRayLine& line : phase.lines) {
+                lineEnergies_[line.label] = line.energyKeV;
+            }
+        }
+    }
 
     int run() {
         std::filesystem::create_directories(options_.outputDirectory);
         synthesise();
         const std::string vectorBase = path("eds_by_vector");
         const std::string imageBase = path("eds_by_image");
+        const std::string builtBase = path("eds_acquired");
+        const std::string convertedBase = path("eds_converted");
         const bool ok = writeRaw(vectorBase, SCRawHeader::RECORD_BY_VECTOR) &&
                         writeRaw(imageBase, SCRawHeader::RECORD_BY_IMAGE) &&
                         verifyRaw(vectorBase) && verifyRaw(imageBase) &&
-                        renderRoiImages(vectorBase, imageBase);
+                        acquireCompressed(builtBase) && convertRaw(vectorBase, convertedBase) &&
+                        verifyCompressed(builtBase, convertedBase, vectorBase) &&
+                        renderRoiImages(vectorBase, imageBase, builtBase);
         if (!ok) {
             std::printf("demo FAILED\n");
             return 1;
@@ -59,6 +90,38 @@ class Demo {
     }
 
     std::size_t lineValues() const { return static_cast<std::size_t>(width_) * depth_; }
+    std::size_t pixels() const { return static_cast<std::size_t>(width_) * height_; }
+
+    // The channels of an element line: its energy plus and minus one peak width.
+    std::pair<unsigned, unsigned> roiChannels(const std::string& label) const {
+        const double energy = lineEnergies_.at(label);
+        const double halfWidth = eds::SpectrumImageSynthesizer::peakWidthKeV(energy);
+        const unsigned first = synthesizer_.channelOf(energy - halfWidth);
+        const unsigned last = synthesizer_.channelOf(energy + halfWidth);
+        return {first, last - first + 1};
+    }
+
+    // Writes a ROI image (width_ x height_, or the given size) as a 16-bit PNG stretched to
+    // full scale; returns the peak value, or -1 on failure.
+    long writeRoiPng(const std::string& file, const std::vector<unsigned short>& roi) {
+        const unsigned short peak = *std::max_element(roi.begin(), roi.end());
+        std::vector<std::uint16_t> stretched(roi.size());
+        for (std::size_t p = 0; p < roi.size(); ++p) {
+            stretched[p] = static_cast<std::uint16_t>(peak == 0 ? 0 : roi[p] * 65535u / peak);
+        }
+        const std::string error = writeGray16Png(file, width_, height_, stretched.data());
+        if (!error.empty()) {
+            std::printf("  %s\n", error.c_str());
+            return -1;
+        }
+        return peak;
+    }
+
+    static std::string fileLabel(const std::string& label) {
+        std::string name = label;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    }
 
     void synthesise() {
         const auto start = Clock::now();
@@ -81,7 +144,7 @@ class Demo {
         }
         std::printf("  %llu counts (%.0f per pixel) synthesised in %.2f s\n\n",
                     static_cast<unsigned long long>(counts),
-                    static_cast<double>(counts) / (static_cast<double>(width_) * height_),
+                    static_cast<double>(counts) / static_cast<double>(pixels()),
                     secondsSince(start));
     }
 
@@ -107,10 +170,8 @@ class Demo {
             return false;
         }
         std::printf(
-            "Raw cube stored by %-6s %s.rpl + .raw (%llu bytes), built line by line in "
-            "%.2f s\n",
-            order, base.c_str(), static_cast<unsigned long long>(fileBytes(base + ".raw")),
-            secondsSince(start));
+            "Raw cube stored by %-6s %s.rpl + .raw (%.1f MiB), built line by line in %.2f s\n",
+            order, base.c_str(), megabytes(fileBytes(base + ".raw")), secondsSince(start));
         return true;
     }
 
@@ -128,9 +189,8 @@ class Demo {
                 return false;
             }
         }
-        const std::size_t pixels = static_cast<std::size_t>(width_) * height_;
         const unsigned batch = 256;
-        std::vector<unsigned short> images(pixels * batch);
+        std::vector<unsigned short> images(pixels() * batch);
         for (unsigned first = 0; first < depth_; first += batch) {
             const unsigned count = std::min(batch, depth_ - first);
             if (cube.readImages(first, count, images.data()) != SC_OK) {
@@ -138,8 +198,8 @@ class Demo {
                 return false;
             }
             for (unsigned k = 0; k < count; ++k) {
-                for (std::size_t p = 0; p < pixels; ++p) {
-                    if (images[k * pixels + p] != cube_[p * depth_ + first + k]) {
+                for (std::size_t p = 0; p < pixels(); ++p) {
+                    if (images[k * pixels() + p] != cube_[p * depth_ + first + k]) {
                         std::printf("%s: channel %u differs from the source at pixel %zu\n",
                                     name.c_str(), first + k, p);
                         return false;
@@ -161,57 +221,144 @@ class Demo {
             return false;
         }
         std::printf(
-            "Read back %s: all %u spectra and %u channel images equal the source "
-            "(%.2f s)\n",
-            base.c_str(), width_ * height_, depth_, secondsSince(start));
+            "Read back %s: all %zu spectra and %u channel images equal the source (%.2f s)\n",
+            base.c_str(), pixels(), depth_, secondsSince(start));
         return true;
     }
 
-    bool renderRoiImages(const std::string& vectorBase, const std::string& imageBase) {
-        SharedPtr<SCRawFile, SCDeleteRawFile> byVector = SCRawIO::openSCRawFile(vectorBase);
-        SharedPtr<SCRawFile, SCDeleteRawFile> byImage = SCRawIO::openSCRawFile(imageBase);
-        if (!byVector || !byImage) {
-            std::printf("cannot reopen the raw cubes\n");
+    // Builds the compressed cube as an acquisition would, one line at a time, and shows the
+    // live ROI image of the Fe line half-way through.
+    bool acquireCompressed(const std::string& base) {
+        std::printf("\nCompressed (SCD) cube acquired line by line into %s.scdh/.scds/.scdi\n",
+                    base.c_str());
+        const auto start = Clock::now();
+        SharedPtr<SCFileBuilder, SCDeleteFileBuilder> builder =
+            SCD::getBuilder(base, width_, height_, depth_, 1.0f);
+        if (!builder) {
+            std::printf("cannot create the SCD builder %s\n", base.c_str());
             return false;
         }
-        std::map<std::string, double> energies;
-        for (const eds::Phase& phase : synthesizer_.phases()) {
-            for (const eds::XRayLine& line : phase.lines) {
-                energies[line.label] = line.energyKeV;
+        double slowestLine = 0.0;
+        for (unsigned y = 0; y < height_; ++y) {
+            const auto lineStart = Clock::now();
+            if (builder->addSpectrumLine(cube_.data() + lineValues() * y) != SC_OK) {
+                std::printf("line %u refused\n", y);
+                return false;
+            }
+            slowestLine = std::max(slowestLine, secondsSince(lineStart));
+            if (y + 1 == height_ / 2 && !showLiveRoi(*builder, y + 1)) {
+                return false;
             }
         }
+        const double linesTime = secondsSince(start);
+        const auto closeStart = Clock::now();
+        if (builder->close() != SC_OK) {
+            std::printf("closing %s failed\n", base.c_str());
+            return false;
+        }
         std::printf(
-            "\nROI images (sum over the line's channels, +/- one peak width), written "
-            "as 16-bit PNG stretched to full scale:\n");
-        const std::size_t pixels = static_cast<std::size_t>(width_) * height_;
-        std::vector<unsigned short> roi(pixels);
-        std::vector<unsigned short> check(pixels);
+            "  %u lines: %.2f ms per line on average, %.2f ms at most; close (Huffman code, "
+            "coding of all streams) %.2f s\n",
+            height_, linesTime * 1000.0 / height_, slowestLine * 1000.0, secondsSince(closeStart));
+        return true;
+    }
+
+    bool showLiveRoi(SCFileBuilder& builder, unsigned linesDone) {
+        const auto [first, count] = roiChannels("Fe Ka");
+        std::vector<unsigned short> roi(pixels());
+        if (builder.computeRoiImage(first, count, roi.data()) != SC_OK) {
+            std::printf("  the live ROI image was refused\n");
+            return false;
+        }
+        const std::string file =
+            path("live_roi_Fe_Ka_after_" + std::to_string(linesDone) + "_lines.png");
+        if (writeRoiPng(file, roi) < 0) {
+            return false;
+        }
+        std::printf("  live Fe Ka ROI image after %u of %u lines: %s\n", linesDone, height_,
+                    file.c_str());
+        return true;
+    }
+
+    bool convertRaw(const std::string& rawBase, const std::string& scdBase) {
+        const auto start = Clock::now();
+        const int result = RawToSCD::encode(rawBase, scdBase);
+        const double seconds = secondsSince(start);
+        if (result != SC_OK) {
+            std::printf("RawToSCD::encode of %s failed: %d\n", rawBase.c_str(), result);
+            return false;
+        }
+        const std::uint64_t rawSize = fileBytes(rawBase + ".raw");
+        std::printf("Raw cube %s converted with RawToSCD::encode into %s in %.2f s (%.0f MB/s)\n",
+                    rawBase.c_str(), scdBase.c_str(), seconds,
+                    static_cast<double>(rawSize) / 1e6 / seconds);
+        return true;
+    }
+
+    bool verifyCompressed(const std::string& builtBase, const std::string& convertedBase,
+                          const std::string& rawBase) {
+        for (const std::string& base : {builtBase, convertedBase}) {
+            const auto start = Clock::now();
+            SharedPtr<SCFile, SCDeleteFile> cube(SCD::openSCD(base));
+            if (!cube) {
+                std::printf("cannot open the SCD cube %s\n", base.c_str());
+                return false;
+            }
+            if (!verify(*cube, base)) {
+                return false;
+            }
+            std::printf("Read back %s: all spectra and channel images equal the source (%.2f s)\n",
+                        base.c_str(), secondsSince(start));
+        }
+        bool identical = true;
+        for (const char* extension :
+             {SCD::HEADER_EXTENSION, SCD::SPECTRUM_FILE_EXTENSION, SCD::IMAGE_FILE_EXTENSION}) {
+            identical = identical && sameBytes(builtBase + extension, convertedBase + extension);
+        }
+        std::printf("The line builder and the batch encoder wrote %s files\n",
+                    identical ? "byte-identical" : "DIFFERENT");
+        const std::uint64_t raw = fileBytes(rawBase + ".raw");
+        const std::uint64_t compressed = scdBytes(builtBase);
+        const std::uint64_t counts16 = static_cast<std::uint64_t>(pixels()) * depth_ * 2;
+        std::printf(
+            "Sizes: raw %.1f MiB, compressed %.2f MiB (both views): %.1f%% of the raw file, "
+            "%.1f%% of the counts as 16-bit values\n",
+            megabytes(raw), megabytes(compressed), 100.0 * compressed / raw,
+            100.0 * compressed / counts16);
+        return identical;
+    }
+
+    bool renderRoiImages(const std::string& vectorBase, const std::string& imageBase,
+                         const std::string& scdBase) {
+        SharedPtr<SCRawFile, SCDeleteRawFile> byVector = SCRawIO::openSCRawFile(vectorBase);
+        SharedPtr<SCRawFile, SCDeleteRawFile> byImage = SCRawIO::openSCRawFile(imageBase);
+        SharedPtr<SCFile, SCDeleteFile> compressed(SCD::openSCD(scdBase));
+        if (!byVector || !byImage || !compressed) {
+            std::printf("cannot reopen the cubes\n");
+            return false;
+        }
+        std::printf(
+            "\nROI images (sum over the line's channels, +/- one peak width; the same from the "
+            "raw and the compressed cubes), written as 16-bit PNG stretched to full scale:\n");
+        std::vector<unsigned short> roi(pixels());
+        std::vector<unsigned short> check(pixels());
+        std::vector<unsigned short> fromScd(pixels());
         for (const char* label : kRoiLines) {
-            const double energy = energies.at(label);
-            const double halfWidth = eds::SpectrumImageSynthesizer::peakWidthKeV(energy);
-            const unsigned first = synthesizer_.channelOf(energy - halfWidth);
-            const unsigned last = synthesizer_.channelOf(energy + halfWidth);
-            const unsigned count = last - first + 1;
+            const auto [first, count] = roiChannels(label);
             if (byVector->computeRoiImage(first, count, roi.data()) != SC_OK ||
-                byImage->computeRoiImage(first, count, check.data()) != SC_OK || roi != check) {
-                std::printf("  %s: the ROI images of the two storage orders differ\n", label);
+                byImage->computeRoiImage(first, count, check.data()) != SC_OK ||
+                compressed->computeRoiImage(first, count, fromScd.data()) != SC_OK ||
+                roi != check || roi != fromScd) {
+                std::printf("  %s: the ROI images of the cubes differ\n", label);
                 return false;
             }
-            const unsigned short peak = *std::max_element(roi.begin(), roi.end());
-            std::vector<std::uint16_t> stretched(pixels);
-            for (std::size_t p = 0; p < pixels; ++p) {
-                stretched[p] = static_cast<std::uint16_t>(peak == 0 ? 0 : roi[p] * 65535u / peak);
-            }
-            std::string file = path(std::string("roi_") + label + ".png");
-            std::replace(file.begin() + static_cast<long>(options_.outputDirectory.size()),
-                         file.end(), ' ', '_');
-            const std::string error = writeGray16Png(file, width_, height_, stretched.data());
-            if (!error.empty()) {
-                std::printf("  %s: %s\n", label, error.c_str());
+            const std::string file = path("roi_" + fileLabel(label) + ".png");
+            const long peak = writeRoiPng(file, roi);
+            if (peak < 0) {
                 return false;
             }
-            std::printf("  %-6s %6.3f keV  channels %4u-%-4u  up to %5u counts  %s\n", label,
-                        energy, first, last, peak, file.c_str());
+            std::printf("  %-6s %6.3f keV  channels %4u-%-4u  up to %5ld counts  %s\n", label,
+                        lineEnergies_.at(label), first, first + count - 1, peak, file.c_str());
         }
         return true;
     }
@@ -221,7 +368,8 @@ class Demo {
     unsigned width_;
     unsigned height_;
     unsigned depth_;
-    std::vector<std::uint16_t> cube_;  // the source, spectrum after spectrum
+    std::map<std::string, double> lineEnergies_;  // energy of every element line, by label
+    std::vector<std::uint16_t> cube_;             // the source, spectrum after spectrum
 };
 
 }  // namespace
