@@ -40,11 +40,15 @@ void ThreadItem::run() {
 }
 
 bool ThreadItem::runNext() {
+    // The worker stops counting as idle before it takes an action, not after: a post made in
+    // between must see that nobody is free to run it, or it would start no worker and could
+    // wait for ever behind an action that blocks.
+    owner_->setIdle(*this, false);
     const ActionRef action = owner_->takeNext();
     if (!action) {
+        owner_->setIdle(*this, true);
         return false;
     }
-    owner_->setIdle(*this, false);
     action->process();
     owner_->complete(action.get());
     owner_->setIdle(*this, true);
