@@ -3,6 +3,7 @@
 // The whole public interface of libsc_api: include this header and link against sc_api.
 
 #include "sc_api/export.h"
+#include "sc_api/fragmented_scd_builder.h"
 #include "sc_api/fragmented_scd_header.h"
 #include "sc_api/logger.h"
 #include "sc_api/pixmap_mask.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sc_api/export.h"
+#include "sc_api/sc_cube_loader.h"
 #include "sc_api/sc_file_builder.h"
 #include "sc_api/shared_ptr.h"
 
@@ -34,13 +35,30 @@ public:
     static constexpr const char* SPECTRUM_FILE_EXTENSION = ".scds";
     static constexpr const char* IMAGE_FILE_EXTENSION = ".scdi";
 
-    // Opens the cube named `name` (base path without extension) for reading: a simple cube when
-    // name + ".scdh" says so. Null when the header file is missing, does not start with the
-    // magic, is cut short or damaged, is of another type, or the data files cannot be opened;
-    // no message is produced. The caller owns the cube (delete it, or hand it to a SharedPtr
-    // with SCDeleteFile). A cube whose ".scds" or ".scdi" is missing opens, with the missing
-    // file created empty: its streams read as undecodable (spectra as zeros).
+    // Opens the cube named `name` (base path without extension) for reading, a simple or a
+    // fragmented cube as name + ".scdh" says. Null when the header file is missing, does not
+    // start with the magic, is cut short or damaged, is of another type, the data files cannot
+    // be opened, or (fragmented) an area cube name + "." + i cannot be opened or does not fit
+    // the area map; no message is produced. The caller owns the cube (delete it, or hand it to
+    // a SharedPtr with SCDeleteFile). A simple cube whose ".scds" or ".scdi" is missing opens,
+    // with the missing file created empty: its streams read as undecodable (spectra as zeros).
     static SCFile* openSCD(std::string name);
+
+    // Deletes the files of the cube named `name`: of a simple cube its ".scdh", ".scds" and
+    // ".scdi"; of a fragmented one every area cube name + "." + i (i = 1 .. number of areas,
+    // each removed as a cube of its own), then its ".scdh". Files that do not exist are
+    // skipped. A fragmented header that cannot be read, a header of another type or no header
+    // at all leaves every file in place. Reports nothing.
+    static void removeSCD(const std::string& name);
+
+    // Whether every spectrum of the cube `name` (either kind) agrees with every channel image.
+    // Prints one line per differing value to std::cout, pixel by pixel within each channel:
+    // "x, y, k : s, i" (s from the spectrum, i from the image, all unsigned decimal). A cube
+    // that cannot be opened gives false and the logger's error line "ERROR : checkIntegrity :
+    // the SCD <name> can't be open" (when the logger is enabled); a cube too large for two
+    // copies of it in memory gives false without a message. A stream that cannot be decoded
+    // reads as zeros.
+    static bool checkIntegrity(const std::string& name);
 
     // Writes the SCD cube `name` from `reader`: the cube has the reader's width, height, depth
     // and factor, and its lines 0 ... A - 1 are the reader's spectra, A = min(acquiredLines(),
@@ -63,6 +81,10 @@ public:
     static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& name,
                                                                     unsigned width, unsigned height,
                                                                     unsigned depth, float factor);
+
+    // A new loader for the registry: it opens the cube whose header file is `path` (ending
+    // exactly in ".scdh", case included) and declines every other path.
+    static SharedPtr<SCCubeLoader, SCDeleteCubeLoader> getSCDCubeLoader();
 
     // The library's task processor (at most 16 worker threads), on which the SCD readers and
     // writers run their actions. It exists from the loading of the library to its unloading.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <vector>
@@ -88,14 +89,16 @@ std::uint64_t remainingBytes(std::istream& in) {
 FragmentedSCDHeader::FragmentedSCDHeader() : record_(new Record) {}
 
 FragmentedSCDHeader::FragmentedSCDHeader(unsigned width, unsigned height, unsigned depth,
-                                         float factor)
-    : record_(new Record) {
-    record_->width = width;
-    record_->height = height;
-    record_->depth = depth;
-    record_->factor = factor;
-    record_->grid.assign(static_cast<std::size_t>(width) * height, 0);
-    record_->origins.emplace_back(0, 0);
+                                         float factor) {
+    // Built aside so that nothing leaks when the grid cannot be allocated.
+    auto record = std::make_unique<Record>();
+    record->width = width;
+    record->height = height;
+    record->depth = depth;
+    record->factor = factor;
+    record->grid.assign(static_cast<std::size_t>(width) * height, 0);
+    record->origins.emplace_back(0, 0);
+    record_ = record.release();
 }
 
 FragmentedSCDHeader::~FragmentedSCDHeader() {

@@ -1,18 +1,26 @@
+#include <exception>
 #include <memory>
-#include <new>
 
+#include "fragmented/fragmented_scd_file.h"
 #include "sc_api/scd.h"
 #include "scd/scd_multithreaded_file.h"
 #include "scd/scd_probe.h"
 
 SCFile* SCD::openSCD(std::string name) {
-    if (probeHeaderType(name) != SIMPLE_HEADER) {
-        // Fragmented cubes have no reader yet; every other type is no SCD cube.
+    try {
+        std::unique_ptr<SCFile> cube;
+        switch (probeHeaderType(name)) {
+            case SIMPLE_HEADER:
+                cube = std::make_unique<SCDMultiThreadedFile>(name);
+                break;
+            case FRAGMENTED_HEADER:
+                cube = std::make_unique<FragmentedSCDFile>(name);
+                break;
+            default:
+                return nullptr;
+        }
+        return cube->isOpen() ? cube.release() : nullptr;
+    } catch (const std::exception&) {
         return nullptr;
     }
-    std::unique_ptr<SCFile> cube(new (std::nothrow) SCDMultiThreadedFile(name));
-    if (!cube || !cube->isOpen()) {
-        return nullptr;
-    }
-    return cube.release();
 }

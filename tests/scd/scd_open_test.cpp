@@ -53,7 +53,7 @@ TEST_F(SCDOpenTest, ProbeFindsNoHeaderInMissingForeignOrShortFiles) {
     EXPECT_EQ(probeHeaderType(base), SCD::NOT_A_HEADER);
 }
 
-TEST_F(SCDOpenTest, OpensSimpleCubesOnly) {
+TEST_F(SCDOpenTest, OpensByHeaderTypeAndRefusesUnknownTypes) {
     const std::string simple = writtenHeader();
     auto cube = openSCDCube(base);
     ASSERT_TRUE(cube);
@@ -63,6 +63,7 @@ TEST_F(SCDOpenTest, OpensSimpleCubesOnly) {
     EXPECT_EQ(cube->depth(), 4u);
     cube.reset();
 
+    // A fragmented header goes to the fragmented reader, which refuses this cut one.
     writeHeader(headerStart(SCD::FRAGMENTED_HEADER).u32(0).str());
     EXPECT_FALSE(openSCDCube(base));
     writeHeader(headerStart(3).str() + simple.substr(12));
