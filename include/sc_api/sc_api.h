@@ -15,6 +15,7 @@
 #include "sc_api/sc_error_code.h"
 #include "sc_api/sc_file.h"
 #include "sc_api/sc_file_builder.h"
+#include "sc_api/sc_io.h"
 #include "sc_api/sc_item_reader.h"
 #include "sc_api/sc_raw_file.h"
 #include "sc_api/sc_raw_header.h"

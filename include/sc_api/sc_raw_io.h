@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sc_api/export.h"
+#include "sc_api/sc_cube_loader.h"
 #include "sc_api/sc_error_code.h"
 #include "sc_api/sc_file_builder.h"
 #include "sc_api/sc_raw_file.h"
@@ -44,4 +45,7 @@ public:
 
     // Deletes base + ".rpl" and base + ".raw"; files that do not exist are skipped.
     static void removeSCRaw(const std::string& base);
+
+    // A new loader for the cube registry that opens "<base>.raw" paths as raw cubes.
+    static SharedPtr<SCCubeLoader, SCDeleteCubeLoader> getSCRawCubeLoader();
 };

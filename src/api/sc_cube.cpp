@@ -7,4 +7,6 @@ SCErrorCode SCCube::computeRegionSpectrum(const PixmapMask& mask, SCSpectrum& ou
     return computeRegionSpectrum(0, 0, mask, out, pixelCount);
 }
 
-void SCDeleteCube::free(SCCube* cube) { delete cube; }
+void SCDeleteCube::free(SCCube* cube) {
+    delete cube;
+}

@@ -2,4 +2,6 @@
 
 SCCubeLoader::~SCCubeLoader() = default;
 
-void SCDeleteCubeLoader::free(SCCubeLoader* loader) { delete loader; }
+void SCDeleteCubeLoader::free(SCCubeLoader* loader) {
+    delete loader;
+}

@@ -2,4 +2,6 @@
 
 SCFileBuilder::~SCFileBuilder() = default;
 
-void SCDeleteFileBuilder::free(SCFileBuilder* builder) { delete builder; }
+void SCDeleteFileBuilder::free(SCFileBuilder* builder) {
+    delete builder;
+}

@@ -19,10 +19,18 @@ void SCSpectrum::reset() {
 
 SCAllocatedSpectrum::SCAllocatedSpectrum(unsigned size) : data_(new float[size]), size_(size) {}
 
-SCAllocatedSpectrum::~SCAllocatedSpectrum() { delete[] data_; }
+SCAllocatedSpectrum::~SCAllocatedSpectrum() {
+    delete[] data_;
+}
 
-unsigned SCAllocatedSpectrum::size() const { return size_; }
+unsigned SCAllocatedSpectrum::size() const {
+    return size_;
+}
 
-float& SCAllocatedSpectrum::operator[](unsigned i) { return data_[i]; }
+float& SCAllocatedSpectrum::operator[](unsigned i) {
+    return data_[i];
+}
 
-float SCAllocatedSpectrum::operator[](unsigned i) const { return data_[i]; }
+float SCAllocatedSpectrum::operator[](unsigned i) const {
+    return data_[i];
+}
