@@ -70,12 +70,17 @@ class Demo {
         const std::string imageBase = path("eds_by_image");
         const std::string builtBase = path("eds_acquired");
         const std::string convertedBase = path("eds_converted");
-        const bool ok = writeRaw(vectorBase, SCRawHeader::RECORD_BY_VECTOR) &&
-                        writeRaw(imageBase, SCRawHeader::RECORD_BY_IMAGE) &&
-                        verifyRaw(vectorBase) && verifyRaw(imageBase) &&
-                        acquireCompressed(builtBase) && convertRaw(vectorBase, convertedBase) &&
-                        verifyCompressed(builtBase, convertedBase, vectorBase) &&
-                        renderRoiImages(vectorBase, imageBase, builtBase);
+        const std::string tiledBase = path("eds_tiled");
+        const bool ok =
+            writeRaw(vectorBase, SCRawHeader::RECORD_BY_VECTOR) &&
+            writeRaw(imageBase, SCRawHeader::RECORD_BY_IMAGE) && verifyRaw(vectorBase) &&
+            verifyRaw(imageBase) && acquireCompressed(builtBase) &&
+            convertRaw(vectorBase, convertedBase) &&
+            verifyCompressed(builtBase, convertedBase, vectorBase) &&
+            renderRoiImages(vectorBase, imageBase, builtBase) && acquireTiled(tiledBase) &&
+            openThroughRegistry({vectorBase + ".raw", imageBase + ".raw", builtBase + ".scdh",
+                                 convertedBase + ".scdh", tiledBase + ".scdh"}) &&
+            checkIntegrity({builtBase, convertedBase, tiledBase});
         if (!ok) {
             std::printf("demo FAILED\n");
             return 1;
@@ -359,6 +364,140 @@ class Demo {
             }
             std::printf("  %-6s %6.3f keV  channels %4u-%-4u  up to %5ld counts  %s\n", label,
                         lineEnergies_.at(label), first, first + count - 1, peak, file.c_str());
+        }
+        return true;
+    }
+
+    // The tiles of the fragmented acquisition: the map cut into a 2 x 2 grid; the last tile
+    // is stopped part-way, as an acquisition interrupted by the operator would be.
+    std::vector<Rect> tiles() const {
+        const unsigned left = width_ / 2;
+        const unsigned top = height_ / 2;
+        return {{0, 0, left, top},
+                {left, 0, width_ - left, top},
+                {0, top, left, height_ - top},
+                {left, top, width_ - left, height_ - top}};
+    }
+
+    // Lines of the last tile actually acquired.
+    unsigned lastTileLines() const { return (height_ - height_ / 2) * 5 / 8; }
+
+    bool isTiledPixelAcquired(unsigned x, unsigned y) const {
+        const Rect last = tiles().back();
+        return x < last.x || y < last.y + lastTileLines();
+    }
+
+    // Acquires the map as a fragmented cube, tile after tile, and renders the live ROI image
+    // of the Fe line after each tile.
+    bool acquireTiled(const std::string& base) {
+        std::printf("\nFragmented cube acquired as %zu tiles into %s.scdh + %s.1 ... %s.%zu\n",
+                    tiles().size(), base.c_str(), base.c_str(), base.c_str(), tiles().size());
+        const auto start = Clock::now();
+        FragmentedSCDBuilder builder(base, width_, height_, depth_, 1.0f);
+        const auto [first, count] = roiChannels("Fe Ka");
+        std::vector<unsigned short> roi(pixels());
+        const std::vector<Rect> areas = tiles();
+        for (std::size_t i = 0; i < areas.size(); ++i) {
+            const Rect& area = areas[i];
+            if (builder.startNewArea(area) != SC_OK) {
+                std::printf("  area %zu refused\n", i + 1);
+                return false;
+            }
+            const unsigned lines = i + 1 == areas.size() ? lastTileLines() : area.height;
+            std::vector<unsigned short> line(static_cast<std::size_t>(area.width) * depth_);
+            for (unsigned j = 0; j < lines; ++j) {
+                const std::uint16_t* source =
+                    cube_.data() +
+                    (static_cast<std::size_t>(area.y + j) * width_ + area.x) * depth_;
+                std::copy(source, source + line.size(), line.begin());
+                if (builder.addSpectrumLine(line.data()) != SC_OK) {
+                    std::printf("  line %u of area %zu refused\n", j, i + 1);
+                    return false;
+                }
+            }
+            if (builder.computeRoiImage(first, count, roi.data()) != SC_OK) {
+                std::printf("  live ROI image refused\n");
+                return false;
+            }
+            const std::string file =
+                path("tiled_roi_Fe_Ka_after_area_" + std::to_string(i + 1) + ".png");
+            if (writeRoiPng(file, roi) < 0) {
+                return false;
+            }
+            std::printf(
+                "  area %zu at (%u, %u), %u x %u pixels, %u of %u lines; live Fe Ka ROI "
+                "image: %s\n",
+                i + 1, area.x, area.y, area.width, area.height, lines, area.height, file.c_str());
+        }
+        if (builder.close() != SC_OK) {
+            std::printf("  closing the fragmented cube failed\n");
+            return false;
+        }
+        std::printf("  acquired in %.2f s\n", secondsSince(start));
+        return verifyTiled(base);
+    }
+
+    // The fragmented cube reads as one cube: acquired pixels equal the source, the pixels of
+    // the unfinished tile read as not acquired and zero.
+    bool verifyTiled(const std::string& base) {
+        SharedPtr<SCFile, SCDeleteFile> cube(SCD::openSCD(base));
+        if (!cube || cube->width() != width_ || cube->height() != height_ ||
+            cube->depth() != depth_) {
+            std::printf("  cannot open %s as one cube\n", base.c_str());
+            return false;
+        }
+        std::vector<unsigned short> line(lineValues());
+        for (unsigned y = 0; y < height_; ++y) {
+            if (cube->readSpectrums(0, y, width_, line.data()) != SC_OK) {
+                std::printf("  line %u refused\n", y);
+                return false;
+            }
+            for (unsigned x = 0; x < width_; ++x) {
+                const bool acquired = isTiledPixelAcquired(x, y);
+                for (unsigned c = 0; c < depth_; ++c) {
+                    const std::size_t at = static_cast<std::size_t>(x) * depth_ + c;
+                    const unsigned short expected =
+                        acquired ? cube_[lineValues() * y + at] : static_cast<unsigned short>(0);
+                    if (line[at] != expected || cube->isAcquired(x, y) != acquired) {
+                        std::printf("  pixel (%u, %u) differs from the acquisition\n", x, y);
+                        return false;
+                    }
+                }
+            }
+        }
+        std::printf(
+            "  read back as one %u x %u cube: every acquired spectrum equals the source, "
+            "the %u unacquired lines of the last tile read as not acquired\n",
+            width_, height_, tiles().back().height - lastTileLines());
+        return true;
+    }
+
+    // Opens every cube written through the process-wide loader registry, by file name only.
+    bool openThroughRegistry(const std::vector<std::string>& files) {
+        std::printf("\nOpened through the loader registry (SCIO::getSCCubeLoader):\n");
+        for (const std::string& file : files) {
+            SharedPtr<SCFile, SCDeleteFile> cube(SCIO::getSCCubeLoader().load(file));
+            if (!cube) {
+                std::printf("  %s: not opened\n", file.c_str());
+                return false;
+            }
+            std::printf("  %-40s %u x %u x %u, format version %u\n", file.c_str(), cube->width(),
+                        cube->height(), cube->depth(), cube->version());
+        }
+        return true;
+    }
+
+    // Checks that spectra and channel images agree in every compressed cube.
+    bool checkIntegrity(const std::vector<std::string>& bases) {
+        std::printf("\nIntegrity check (every spectrum against every channel image):\n");
+        for (const std::string& base : bases) {
+            const auto start = Clock::now();
+            const bool consistent = SCD::checkIntegrity(base);
+            std::printf("  %-40s %s (%.2f s)\n", base.c_str(),
+                        consistent ? "consistent" : "INCONSISTENT", secondsSince(start));
+            if (!consistent) {
+                return false;
+            }
         }
         return true;
     }
