@@ -5,7 +5,7 @@
 // A two-dimensional selection of pixels, used to sum region spectra. Mask pixel (x, y) is
 // placed on cube pixel (x0 + x, y0 + y) by the region reads.
 class SC_API_EXPORT PixmapMask {
-public:
+  public:
     PixmapMask() = default;
     PixmapMask(const PixmapMask&) = default;
     PixmapMask& operator=(const PixmapMask&) = default;

@@ -17,7 +17,7 @@ class PixmapMask;
 // Spectra come back as floats and images as 16-bit values, both multiplied by the cube's scale
 // factor; scaled image values keep the low 16 bits of the truncated product (no clamping).
 class SC_API_EXPORT SCCube {
-public:
+  public:
     SCCube() = default;
     SCCube(const SCCube&) {}
     SCCube& operator=(const SCCube&) { return *this; }
@@ -45,8 +45,7 @@ public:
     // Image of one channel: width() x height() values.
     virtual SCErrorCode getImage(unsigned channel, unsigned short* out) const = 0;
     // The sub-rectangle r of one channel image: r.width x r.height values.
-    virtual SCErrorCode getSubImage(unsigned channel, const Rect& r,
-                                    unsigned short* out) const = 0;
+    virtual SCErrorCode getSubImage(unsigned channel, const Rect& r, unsigned short* out) const = 0;
     // Images of the listed channels, in list order, one after another.
     virtual SCErrorCode getImages(const std::vector<unsigned>& channels,
                                   unsigned short* out) const = 0;

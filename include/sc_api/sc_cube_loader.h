@@ -8,7 +8,7 @@ class SCFile;
 
 // Opener of one cube format, chosen by the file name's extension.
 class SC_API_EXPORT SCCubeLoader {
-public:
+  public:
     SCCubeLoader() = default;
     SCCubeLoader(const SCCubeLoader&) {}
     SCCubeLoader& operator=(const SCCubeLoader&) { return *this; }

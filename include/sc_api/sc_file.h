@@ -22,7 +22,7 @@ using SCPixelPosition = std::pair<unsigned int, unsigned int>;
 // depth() channels (or fewer spectra than requested), and a request whose temporary buffers
 // cannot be allocated.
 class SC_API_EXPORT SCFile : public SCCube {
-public:
+  public:
     SCFile() = default;
     SCFile(const SCFile&) : SCCube() {}
     SCFile& operator=(const SCFile&) { return *this; }
@@ -44,8 +44,7 @@ public:
                              unsigned short* out) const override;
     SCErrorCode getSubImages(unsigned first, unsigned count, const Rect& r,
                              unsigned short* out) const override;
-    SCErrorCode computeRoiImage(unsigned first, unsigned count,
-                                unsigned short* out) const override;
+    SCErrorCode computeRoiImage(unsigned first, unsigned count, unsigned short* out) const override;
     SCErrorCode computeSubRoiImage(unsigned first, unsigned count, const Rect& r,
                                    unsigned short* out) const override;
 

@@ -7,7 +7,7 @@
 // pixel x, channel c at x * depth + c) at a time, top line first. A builder is open from its
 // creation until close() or cancel().
 class SC_API_EXPORT SCFileBuilder {
-public:
+  public:
     SCFileBuilder() = default;
     SCFileBuilder(const SCFileBuilder&) {}
     SCFileBuilder& operator=(const SCFileBuilder&) { return *this; }

@@ -9,7 +9,7 @@
 // file (no cache); one thread at a time. Values keep the low 16 bits of each stored 32-bit
 // value. Every pixel is acquired, the version is 0 and the scale factor 1.0.
 class SC_API_EXPORT SCRawFile : public SCFile {
-public:
+  public:
     explicit SCRawFile(const SCRawHeader& header);
     SCRawFile(const SCRawFile& other);
     SCRawFile& operator=(const SCRawFile& other);
@@ -30,7 +30,7 @@ public:
     // this cube's own data file; the failing read's result when the data cannot be read.
     virtual SCErrorCode saveAs(const std::string& base, SCRawHeader::StorageFormat format) = 0;
 
-private:
+  private:
     SCRawHeader header_;  // dimensions and storage order of the data file
 };
 

@@ -5,7 +5,7 @@
 // The description of a raw cube, as its ".rpl" text header states it: dimensions and the order
 // of the 32-bit little-endian values in the ".raw" data file.
 class SC_API_EXPORT SCRawHeader {
-public:
+  public:
     enum StorageFormat : int {
         RECORD_BY_IMAGE = 0,   // channel image after channel image
         RECORD_BY_VECTOR = 1,  // spectrum after spectrum
@@ -26,9 +26,9 @@ public:
     StorageFormat format() const { return format_; }
     StorageFormat& format() { return format_; }
 
-private:
-    unsigned width_;         // pixels per row
-    unsigned height_;        // rows
-    unsigned depth_;         // channels per spectrum
-    StorageFormat format_;   // order of the values in the data file
+  private:
+    unsigned width_;        // pixels per row
+    unsigned height_;       // rows
+    unsigned depth_;        // channels per spectrum
+    StorageFormat format_;  // order of the values in the data file
 };

@@ -15,7 +15,7 @@ class SCCube;
 // Static facade of the raw format. A raw cube is named by a base path without extension; its
 // files are base + ".rpl" (text header) and base + ".raw" (data).
 class SC_API_EXPORT SCRawIO {
-public:
+  public:
     SCRawIO() = delete;
 
     // Reads the ".rpl" file at `rplPath` (the full file name) into `header`.

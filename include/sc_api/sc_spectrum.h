@@ -5,7 +5,7 @@
 // A spectrum of float channel values, as the cube reads deliver them (counts times the cube's
 // scale factor).
 class SC_API_EXPORT SCSpectrum {
-public:
+  public:
     SCSpectrum() = default;
     SCSpectrum(const SCSpectrum&) = default;
     SCSpectrum& operator=(const SCSpectrum&) = default;
@@ -26,7 +26,7 @@ public:
 
 // A spectrum that owns its storage: `size` floats, allocated at construction and not cleared.
 class SC_API_EXPORT SCAllocatedSpectrum : public SCSpectrum {
-public:
+  public:
     explicit SCAllocatedSpectrum(unsigned size);
     SCAllocatedSpectrum(const SCAllocatedSpectrum&) = delete;
     SCAllocatedSpectrum& operator=(const SCAllocatedSpectrum&) = delete;
@@ -36,7 +36,7 @@ public:
     float& operator[](unsigned i) override;
     float operator[](unsigned i) const override;
 
-private:
+  private:
     float* data_;    // size_ channel values
     unsigned size_;  // number of channels
 };

@@ -19,7 +19,7 @@ class SCSpectrumReader;
 // channel image); a fragmented cube keeps only its area map in N + ".scdh" and one SCD cube per
 // area. The facade also owns the library's task processor.
 class SC_API_EXPORT SCD {
-public:
+  public:
     SCD() = default;
     SCD(const SCD&) = default;
     SCD& operator=(const SCD&) { return *this; }
@@ -90,6 +90,6 @@ public:
     // writers run their actions. It exists from the loading of the library to its unloading.
     static lattix::lx_tuplink::Processor& getProcessor();
 
-private:
+  private:
     static lattix::lx_tuplink::Processor ms_processor;
 };

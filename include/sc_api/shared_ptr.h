@@ -10,7 +10,7 @@
 // at a time).
 template <class T, class D>
 class SharedPtr {
-public:
+  public:
     SharedPtr() noexcept = default;
 
     explicit SharedPtr(T* object)
@@ -79,7 +79,7 @@ public:
         return count_ != nullptr ? count_->load(std::memory_order_acquire) : 0;
     }
 
-private:
+  private:
     void share(const SharedPtr& other) noexcept {
         object_ = other.object_;
         count_ = other.count_;
@@ -88,6 +88,6 @@ private:
         }
     }
 
-    T* object_ = nullptr;                  // the shared object, or null
+    T* object_ = nullptr;                     // the shared object, or null
     std::atomic<unsigned>* count_ = nullptr;  // pointers sharing object_; null with object_
 };

@@ -4,11 +4,11 @@
 
 // Base of classes whose objects must not be copied.
 class SC_API_EXPORT Uncopyable {
-public:
+  public:
     Uncopyable() = default;
     Uncopyable(const Uncopyable&) = delete;
     Uncopyable& operator=(const Uncopyable&) = delete;
 
-protected:
+  protected:
     ~Uncopyable() = default;
 };
