@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "processor/processor_state.h"
 #include "sc_api/scd.h"
 #include "support/eventually.h"
 #include "support/test_actions.h"
@@ -21,234 +24,101 @@ extern "C" const char* __tsan_default_options() {
 
 namespace {
 
-using test_support::CountingAction;
+using test_support::countingAction;
 using test_support::eventually;
-using test_support::FunctionAction;
-using test_support::makeAction;
+using test_support::Gate;
 using namespace lattix::lx_tuplink;
 
-template <class T>
-void postTimes(Processor& processor, const tuplink::AutoRef<T>& action, int times) {
+void postTimes(Processor& processor, const ActionRef& action, int times) {
     for (int i = 0; i < times; ++i) {
         processor.post(action);
     }
 }
 
-// Makes sure `processor` has at least `workers` workers, all idle again on return. Posting a
-// blocking action twice as often starts that many (each post starts one unless a worker is
-// caught between taking an action and leaving the idle count, and each worker is caught at
-// most once, as it takes one blocking action at most).
+// Makes sure `processor` has at least `workers` idle workers. A post may find each worker once
+// between taking an action and leaving the idle count: twice as many posts as workers suffice.
 void startWorkers(Processor& processor, unsigned workers) {
-    test_support::Gates gates;
-    auto gated = gates.make();
-    postTimes(processor, gated, 2 * static_cast<int>(workers));
-    ASSERT_TRUE(eventually([&] { return gated->started() >= static_cast<int>(workers); }));
-    gated->open();
-    ASSERT_TRUE(processor.wait(gated, 0));
+    Gate gate;
+    postTimes(processor, gate.action, 2 * static_cast<int>(workers));
+    ASSERT_TRUE(eventually([&] { return gate->started() >= static_cast<int>(workers); }));
+    gate->open();
+    ASSERT_TRUE(processor.wait(gate.action, 0));
 }
 
-// Destroys a processor on another thread; the test meanwhile lets what it waits for finish.
-class Destroyer {
-  public:
-    explicit Destroyer(std::unique_ptr<Processor> processor)
-        : thread_([processor = std::move(processor)]() mutable { processor.reset(); }) {}
-    ~Destroyer() { join(); }
-    void join() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
+// Worker counts after posts that found `pending[i]` actions queued, on a processor state
+// driven directly: nothing is ever queued, so the workers stay idle and the counts are exact.
+std::vector<unsigned> workersAfterPosts(unsigned maxThreads, const std::vector<int>& pending) {
+    const tuplink::AutoRef<ProcessorState> state(new ProcessorState(maxThreads));
+    std::vector<unsigned> workers;
+    for (const int count : pending) {
+        state->ensureThreads(count);
+        workers.push_back(state->workerCount());
     }
+    EXPECT_EQ(state->idleCount(), static_cast<int>(workers.back()));
+    state->shutdown();
+    return workers;
+}
 
-  private:
-    std::thread thread_;
-};
+TEST(ProcessorWorkers, StartOnePerPostOnlyWhileMorePendingThanIdle) {
+    using Counts = std::vector<unsigned>;
+    EXPECT_EQ(workersAfterPosts(16, {1, 1, 2, 2, 0}), (Counts{1, 1, 2, 2, 2}));
+    EXPECT_EQ(workersAfterPosts(16, {10, 10, 10}), (Counts{1, 2, 3}));
+    EXPECT_EQ(workersAfterPosts(3, {10, 10, 10, 10, 10}), (Counts{1, 2, 3, 3, 3}));
+    EXPECT_EQ(workersAfterPosts(0, std::vector<int>(20, 100)).back(), 20u) << "0: no limit";
+}
 
-TEST(ProcessorWorkers, NoneStartsBeforeTheFirstPost) {
-    Processor processor(16);
+TEST(Processor, RunsAnActionOncePerPostingAndWaitsForTheLast) {
+    Processor processor(3);
     EXPECT_EQ(processor.workerCount(), 0u);
-    auto action = makeAction<CountingAction>();
-    processor.post(action);
-    EXPECT_TRUE(processor.wait(action, 0));
-    EXPECT_EQ(processor.workerCount(), 1u);
+    startWorkers(processor, 3);
+    Gate gate;
+    postTimes(processor, gate.action, 3);
+    ASSERT_TRUE(eventually([&] { return gate->started() == 3; }));
+    EXPECT_EQ(processor.workerCount(), 3u);
+    gate->letThrough(2);
+    ASSERT_TRUE(eventually([&] { return gate->finished() == 2; }));
+    EXPECT_FALSE(processor.wait(gate.action, 20)) << "the third run is not complete";
+    gate->letThrough(1);
+    EXPECT_TRUE(processor.wait(gate.action, 0));
+    EXPECT_EQ(gate->finished(), 3);
 }
 
-TEST(ProcessorWorkers, QuickPostsStartWorkersUpToTheLimitAndNoMore) {
-    Processor processor(16);
-    test_support::Gates gates;
-    auto gated = gates.make();
-    postTimes(processor, gated, 48);  // enough for sixteen workers (see startWorkers)
-    ASSERT_TRUE(eventually([&] { return gated->started() == 16; }));
-    EXPECT_EQ(processor.workerCount(), 16u);
-    gated->open();
-    EXPECT_TRUE(processor.wait(gated, 0));
-    EXPECT_EQ(gated->finished(), 48);
-    EXPECT_EQ(processor.workerCount(), 16u);
-}
-
-TEST(ProcessorWorkers, LimitZeroLetsWorkersOutnumberSixteen) {
-    Processor processor(0);
-    test_support::Gates gates;
-    auto gated = gates.make();
-    postTimes(processor, gated, 40);  // enough for twenty workers (see startWorkers)
-    ASSERT_TRUE(eventually([&] { return gated->started() >= 20; }));
-    EXPECT_GT(processor.workerCount(), 16u);
-}
-
-TEST(ProcessorOrder, OneWorkerTakesActionsInPostingOrder) {
+TEST(Processor, CompletesThrowingActionsAndWaitsTrueOnceNotQueuedFalseOnTimeOut) {
     Processor processor(1);
-    test_support::Gates gates;
-    auto holder = gates.make();
-    processor.post(holder);
-    ASSERT_TRUE(eventually([&] { return holder->started() == 1; }));
-
-    test_support::ExecutionLog log;
+    auto throwing = countingAction([] { throw std::runtime_error("failed"); });
+    auto next = countingAction();
+    EXPECT_TRUE(processor.wait(next, 0)) << "never posted";
     ActionList actions;
-    std::vector<int> expected;
-    for (int label = 0; label < 100; ++label) {
-        actions.add(log.action(label));
-        expected.push_back(label);
+    for (const ActionRef& action :
+         {ActionRef(throwing), ActionRef(countingAction([] { throw 7; })), ActionRef(next)}) {
+        actions.add(action);
     }
     processor.post(actions);
-    holder->open();
-    EXPECT_TRUE(actions.wait(processor, 0));
-    EXPECT_EQ(log.labels(), expected);
-}
-
-TEST(ProcessorRepeatedPosting, ActionPostedThreeTimesIsQueuedUntilItsLastRunCompletes) {
-    Processor processor(16);
-    startWorkers(processor, 3);
-    test_support::Gates gates;
-    auto gated = gates.make();
-    ActionList threeTimes;
-    threeTimes.add(gated);
-    threeTimes.add(gated);
-    threeTimes.add(gated);
-    processor.post(threeTimes);
-    ASSERT_TRUE(eventually([&] { return gated->started() == 3; })) << "all three run at once";
-
-    gated->letThrough(2);
-    ASSERT_TRUE(eventually([&] { return gated->finished() == 2; }));
-    EXPECT_FALSE(processor.wait(gated, 20)) << "the third run is not complete";
-
-    gated->letThrough(1);
-    EXPECT_TRUE(processor.wait(gated, 0));
-    EXPECT_EQ(gated->finished(), 3);
-}
-
-TEST(ProcessorFailures, ThrowingActionIsCompleteAndItsWorkerRunsTheNext) {
-    Processor processor(1);
-    auto throwsError = makeAction<FunctionAction>([] { throw std::runtime_error("failed"); });
-    auto throwsInt = makeAction<FunctionAction>([] { throw 7; });
-    auto next = makeAction<CountingAction>();
-    processor.post(throwsError);
-    processor.post(throwsInt);
-    processor.post(next);
-    EXPECT_TRUE(processor.wait(throwsError, 0));
-    EXPECT_TRUE(processor.wait(throwsInt, 0));
-    EXPECT_TRUE(processor.wait(next, 0));
+    EXPECT_TRUE(next->wait(processor, 0));
+    EXPECT_TRUE(processor.wait(throwing, 1)) << "complete";
     EXPECT_EQ(next->executions(), 1);
     EXPECT_EQ(processor.workerCount(), 1u);
-}
 
-TEST(ProcessorFailures, CancelledActionDoesNotExecute) {
-    Processor processor(2);
-    auto action = makeAction<CountingAction>();
-    action->cancel();
-    processor.post(action);
-    EXPECT_TRUE(processor.wait(action, 0));
-    EXPECT_EQ(action->executions(), 0);
-}
-
-TEST(ProcessorWait, ActionNeverPostedOrAlreadyCompleteIsNotQueued) {
-    Processor processor(2);
-    auto action = makeAction<CountingAction>();
-    EXPECT_TRUE(processor.wait(action, 0));
-    processor.post(action);
-    ASSERT_TRUE(action->wait(processor, 0));
-    EXPECT_TRUE(processor.wait(action, 0));
-    EXPECT_EQ(action->executions(), 1);
-}
-
-TEST(ProcessorWait, TimedWaitGivesFalseWhileTheActionRunsAndTrueOnceItEnds) {
-    Processor processor(2);
-    test_support::Gates gates;
-    auto gated = gates.make();
-    processor.post(gated);
-    const double taken =
-        test_support::millisecondsTaken([&] { EXPECT_FALSE(processor.wait(gated, 30)); });
-    EXPECT_GE(taken, 29.0);
-
-    std::thread opener([&] { gated->open(); });
-    EXPECT_TRUE(gated->wait(processor, 60000));
-    opener.join();
-}
-
-TEST(ProcessorWait, ActionListWaitGivesTrueEvenWhenASingleWaitTimedOut) {
-    Processor processor(2);
-    test_support::Gates gates;
-    auto gated = gates.make();
-    ActionList actions;
-    actions.add(gated);
-    actions.add(makeAction<CountingAction>());
+    Gate gate;
+    processor.post(gate.action);
     processor.post(actions);
-    EXPECT_TRUE(actions.wait(processor, 10));
-    EXPECT_FALSE(processor.wait(gated, 1));
+    EXPECT_FALSE(processor.wait(gate.action, 30));
+    EXPECT_TRUE(actions.wait(processor, 10)) << "a list's wait is true whatever the single waits";
 }
 
-TEST(ProcessorStop, PendingActionsNeverRun) {
+TEST(ProcessorStop, CancelsPendingActionsAndWaitsForRunningOnes) {
     auto processor = std::make_unique<Processor>(1);
-    test_support::Gates gates;
-    auto running = gates.make();
-    auto pending = makeAction<CountingAction>();
-    processor->post(running);
-    ASSERT_TRUE(eventually([&] { return running->started() == 1; }));
-    processor->post(pending);
-
-    Destroyer destroyer(std::move(processor));
-    EXPECT_TRUE(eventually([&] { return pending->isCancelled(); }));
-    EXPECT_TRUE(running->isCancelled()) << "running actions are told, not interrupted";
-    running->open();
-    destroyer.join();
-    EXPECT_EQ(running->finished(), 1);
-    EXPECT_EQ(pending->executions(), 0);
-}
-
-TEST(ProcessorStop, ActionPostedWhileStoppingIsCancelledInsteadOfQueued) {
-    auto processor = std::make_unique<Processor>(2);
-    test_support::Gates gates;
-    Processor& target = *processor;
-    auto gate = gates.make();
-    auto late = makeAction<CountingAction>();
-    auto poster = makeAction<FunctionAction>([&] {
-        gate->process();
-        target.post(late);
-        target.wait(late, 0);
-    });
-    processor->post(poster);
+    Gate gate;
+    auto pending = countingAction();
+    processor->post(gate.action);
     ASSERT_TRUE(eventually([&] { return gate->started() == 1; }));
-
-    Destroyer destroyer(std::move(processor));
-    EXPECT_TRUE(eventually([&] { return poster->isCancelled(); }));
+    processor->post(pending);
+    std::thread destroyer([&] { processor.reset(); });
+    EXPECT_TRUE(eventually([&] { return pending->isCancelled() && gate->isCancelled(); }));
     gate->open();
     destroyer.join();
-    EXPECT_TRUE(late->isCancelled());
-    EXPECT_EQ(late->executions(), 0);
-}
-
-TEST(ProcessorStop, DestroyingAProcessorWithIdleWorkersIsPrompt) {
-    auto processor = std::make_unique<Processor>(8);
-    startWorkers(*processor, 8);
-    const double taken = test_support::millisecondsTaken([&] { processor.reset(); });
-    EXPECT_LT(taken, 450.0) << "idle workers must leave when told, not at their next wake";
-}
-
-TEST(LibraryProcessor, IsOneProcessorThatRunsActions) {
-    Processor& processor = SCD::getProcessor();
-    EXPECT_EQ(&processor, &SCD::getProcessor());
-    auto action = makeAction<CountingAction>();
-    processor.post(action);
-    EXPECT_TRUE(processor.wait(action, 0));
-    EXPECT_EQ(action->executions(), 1);
+    EXPECT_EQ(gate->finished(), 1);
+    EXPECT_EQ(pending->executions(), 0);
 }
 
 // Kills the process (SIGALRM) unless it has ended 450 ms from now; registered with atexit, it
@@ -259,6 +129,7 @@ void failUnlessExitEndsSoon() {
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
+// Idle workers must leave when told, not at their next wake.
 TEST(LibraryProcessorDeathTest, ProgramThatUsedItExitsPromptly) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -268,6 +139,66 @@ TEST(LibraryProcessorDeathTest, ProgramThatUsedItExitsPromptly) {
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+constexpr int kPosters = 8;
+constexpr int kActionsPerPoster = 250;
+
+// The tickets run when kPosters threads post kActionsPerPoster actions each, every fifth twice;
+// `inOrder`, they take tickets and post under one lock, making ticket order the queue order.
+std::vector<int> ticketsRun(unsigned workers, bool inOrder) {
+    Processor processor(workers);
+    std::mutex ticketLock, ranLock;
+    std::vector<int> ran;
+    int nextTicket = 0;
+    {
+        std::vector<std::jthread> posters;
+        for (int poster = 0; poster < kPosters; ++poster) {
+            posters.emplace_back([&, poster] {
+                ActionList list;
+                for (int i = 0; i < kActionsPerPoster; ++i) {
+                    std::unique_lock<std::mutex> guard(ticketLock, std::defer_lock);
+                    if (inOrder) {
+                        guard.lock();
+                    }
+                    const int ticket = inOrder ? nextTicket++ : poster * kActionsPerPoster + i;
+                    auto action = countingAction([&, ticket] {
+                        std::lock_guard<std::mutex> ranGuard(ranLock);
+                        ran.push_back(ticket);
+                    });
+                    list.add(action);
+                    postTimes(processor, action, ticket % 5 == 0 ? 2 : 1);
+                }
+                list.wait(processor, 0);
+            });
+        }
+    }
+    return ran;
+}
+
+TEST(ProcessorStress, ManyPostersLoseNoPostingAndRunNoneTwiceInQueueOrderOnOneWorker) {
+    std::vector<int> expected;
+    for (int ticket = 0; ticket < kPosters * kActionsPerPoster; ++ticket) {
+        expected.insert(expected.end(), ticket % 5 == 0 ? 2 : 1, ticket);
+    }
+    EXPECT_EQ(ticketsRun(1, true), expected);
+    std::vector<int> ran = ticketsRun(16, false);
+    std::sort(ran.begin(), ran.end());
+    EXPECT_EQ(ran, expected);
+}
+
+// The worker running the parent leaves the idle count before it takes the parent, so that the
+// child it posts and waits for gets a worker of its own.
+TEST(ProcessorStress, ActionMayPostToItsOwnProcessorAndWait) {
+    Processor processor(16);
+    auto child = countingAction();
+    auto parent = countingAction([&] {
+        processor.post(child);
+        child->wait(processor, 0);
+    });
+    processor.post(parent);
+    EXPECT_TRUE(parent->wait(processor, 0));
+    EXPECT_EQ(child->executions(), 1);
 }
 
 }  // namespace

@@ -1,22 +1,22 @@
 #include "support/codec_bits.h"
 
-#include <algorithm>
-#include <bit>
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
+#include "sc_api/sc_error_code.h"
 #include "scd/run_length.h"
 
 namespace test_support {
 
 BitVector bitsFromText(std::string_view text) {
-    std::string digits;
+    BitVector bits(static_cast<std::uint32_t>(text.size() - std::ranges::count(text, ' ')));
+    std::uint32_t next = 0;
     for (char c : text) {
         if (c != ' ') {
-            digits += c;
+            bits.setBit(next++, c == '1');
         }
-    }
-    BitVector bits(static_cast<std::uint32_t>(digits.size()));
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        bits.setBit(static_cast<std::uint32_t>(i), digits[i] == '1');
     }
     return bits;
 }
@@ -71,21 +71,10 @@ BitVector randomBits(std::mt19937& random, std::uint32_t bitCount) {
     return bits;
 }
 
-ByteWriter& ByteWriter::f32(float value) {
-    return u32(std::bit_cast<std::uint32_t>(value));
-}
-
-ByteWriter& ByteWriter::bytes(const std::vector<unsigned char>& bytes) {
-    bytes_.append(bytes.begin(), bytes.end());
-    return *this;
-}
-
 ByteWriter& ByteWriter::bits(const BitVector& bits) {
     std::string packed((bits.bitCount() + 7) / 8, '\0');
     for (std::uint32_t i = 0; i < bits.bitCount(); ++i) {
-        if (bits.bit(i)) {
-            packed[i / 8] = static_cast<char>(packed[i / 8] | (1 << (i % 8)));
-        }
+        packed[i / 8] = static_cast<char>(packed[i / 8] | (bits.bit(i) ? 1 << (i % 8) : 0));
     }
     bytes_ += packed;
     return *this;
@@ -98,33 +87,32 @@ ByteWriter& ByteWriter::put(std::uint64_t value, unsigned size) {
     return *this;
 }
 
-ForwardOnlyInput::Buffer::Buffer(std::string bytes) : bytes_(std::move(bytes)) {
-    setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+std::optional<std::vector<unsigned short>> decodeGuarded(const BitVector& bits,
+                                                         const HuffmanTree& tree,
+                                                         std::size_t count) {
+    constexpr std::size_t kGuard = 8;
+    std::vector<unsigned short> walked(count + 2 * kGuard, 0xA5A5);
+    std::vector<unsigned short> flat = walked;
+    std::vector<unsigned short> expected = walked;  // the guards, and the values when decoded
+    bool ok = decodeStream(bits, tree.get(), walked.data() + kGuard, count);
+    EXPECT_EQ(decodeStream(bits, HuffmanDecodingTable(tree.get()), flat.data() + kGuard, count),
+              ok);
+    std::copy_n(walked.begin() + kGuard, ok ? count : 0, expected.begin() + kGuard);
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(flat, expected);
+    return ok ? std::optional(std::vector(expected.begin() + kGuard, expected.end() - kGuard))
+              : std::nullopt;
 }
 
-ForwardOnlyInput::ForwardOnlyInput(std::string bytes)
-    : std::istream(nullptr), buffer_(std::move(bytes)) {
-    rdbuf(&buffer_);
+int readHeaderBytes(const std::string& bytes, SCDHeader& header) {
+    std::istringstream in(bytes);
+    return header.read(in);
 }
 
-LimitedOutput::LimitedOutput(std::size_t capacity) : std::ostream(nullptr) {
-    buffer_.capacity = capacity;
-    rdbuf(&buffer_);
-}
-
-LimitedOutput::Buffer::int_type LimitedOutput::Buffer::overflow(int_type c) {
-    if (c == traits_type::eof()) {
-        return traits_type::not_eof(c);
-    }
-    char byte = traits_type::to_char_type(c);
-    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
-}
-
-std::streamsize LimitedOutput::Buffer::xsputn(const char* bytes, std::streamsize count) {
-    auto accepted =
-        std::min<std::streamsize>(count, static_cast<std::streamsize>(capacity - written.size()));
-    written.append(bytes, static_cast<std::size_t>(accepted));
-    return accepted;
+std::string headerBytes(const SCDHeader& header) {
+    std::ostringstream out;
+    EXPECT_EQ(header.write(out), SC_OK);
+    return out.str();
 }
 
 }  // namespace test_support

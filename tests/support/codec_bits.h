@@ -1,9 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
-#include <istream>
-#include <ostream>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "scd/bit_vector.h"
+#include "scd/huffman_coding.h"
+#include "scd/scd_header.h"
 #include "scd/scd_symbol.h"
 
 namespace test_support {
@@ -41,8 +43,7 @@ class ByteWriter {
     ByteWriter& u16(std::uint16_t value) { return put(value, 2); }
     ByteWriter& u32(std::uint32_t value) { return put(value, 4); }
     ByteWriter& u64(std::uint64_t value) { return put(value, 8); }
-    ByteWriter& f32(float value);
-    ByteWriter& bytes(const std::vector<unsigned char>& bytes);
+    ByteWriter& f32(float value) { return u32(std::bit_cast<std::uint32_t>(value)); }
     // The bytes of a code or stream: ceil(bitCount / 8) bytes, bit 0 first.
     ByteWriter& bits(const BitVector& bits);
 
@@ -54,38 +55,17 @@ class ByteWriter {
     std::string bytes_;  // everything written so far
 };
 
-// An input stream over bytes that cannot seek or tell its position, like a pipe.
-class ForwardOnlyInput : public std::istream {
-  public:
-    explicit ForwardOnlyInput(std::string bytes);
+// Decodes bits into count values lying between guard values, by the tree walk and by the
+// decoding table. Both must give the same result, write nothing outside the count values, and
+// nothing at all when they fail (checked with gtest). The decoded values, or nullopt on failure.
+std::optional<std::vector<unsigned short>> decodeGuarded(const BitVector& bits,
+                                                         const HuffmanTree& tree,
+                                                         std::size_t count);
 
-  private:
-    class Buffer : public std::streambuf {
-      public:
-        explicit Buffer(std::string bytes);
+// Reads a header file into header; the result of SCDHeader::read.
+int readHeaderBytes(const std::string& bytes, SCDHeader& header);
 
-      private:
-        std::string bytes_;  // everything the stream delivers
-    };
-
-    Buffer buffer_;
-};
-
-// An output stream that accepts capacity bytes and fails every write after them.
-class LimitedOutput : public std::ostream {
-  public:
-    explicit LimitedOutput(std::size_t capacity);
-    const std::string& written() const { return buffer_.written; }
-
-  private:
-    struct Buffer : public std::streambuf {
-        std::size_t capacity;
-        std::string written;
-        int_type overflow(int_type c) override;
-        std::streamsize xsputn(const char* bytes, std::streamsize count) override;
-    };
-
-    Buffer buffer_;
-};
+// The bytes that header.write() gives, which must succeed.
+std::string headerBytes(const SCDHeader& header);
 
 }  // namespace test_support

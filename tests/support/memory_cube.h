@@ -10,30 +10,23 @@
 
 namespace test_support {
 
-// A synthetic cube computed from a function, serving the per-format primitives as their
-// contract says, so that the generic reads of SCFile can be checked on their own. It records
-// the size of every primitive call and can be told to fail from a given call on.
+// A cube computed from a function, serving the read primitives as their contract says, so that
+// the generic reads of SCFile can be checked alone. It records its calls and can fail them.
 class MemoryCube : public SCFile {
   public:
     using Counts = std::function<unsigned short(unsigned x, unsigned y, unsigned c)>;
 
     // Scale factor 1.0, every pixel acquired.
-    MemoryCube(unsigned width, unsigned height, unsigned depth, Counts counts);
+    MemoryCube(unsigned width, unsigned height, unsigned depth, Counts counts)
+        : width_(width), height_(height), depth_(depth), counts_(std::move(counts)) {}
 
     void setFactor(float factor) { factor_ = factor; }
     void setUnacquired(unsigned x, unsigned y) { unacquired_.insert({x, y}); }
-    // The read primitive call of this index (counting all of them from 0) and every later one
-    // return `error`.
-    void failFromCall(unsigned callIndex, SCErrorCode error) {
-        failFrom_ = callIndex;
-        failure_ = error;
-    }
-    unsigned short count(unsigned x, unsigned y, unsigned c) const { return counts_(x, y, c); }
+    // Every read primitive called from now on returns `error`.
+    void failReads(SCErrorCode error) { failure_ = error; }
 
-    std::vector<unsigned> spectrumBatches;    // positions per readSpectrumsAt call
-    std::vector<unsigned> spectrumRuns;       // count of every readSpectrums call
-    std::vector<unsigned> imageRuns;          // count of every readImages call
-    std::vector<SCPixelPosition> pixelsRead;  // every position read by readSpectrumsAt
+    std::vector<unsigned> spectrumBatches;  // positions per readSpectrumsAt call
+    std::vector<unsigned> imageRuns;        // count of every readImages call
 
     unsigned width() const override { return width_; }
     unsigned height() const override { return height_; }
@@ -43,25 +36,60 @@ class MemoryCube : public SCFile {
     SCErrorCode close() override { return SC_OK; }
     unsigned version() const override { return 0; }
     float factor() const override { return factor_; }
+
     SCErrorCode readSpectrumsAt(const std::vector<SCPixelPosition>& positions,
-                                const std::vector<unsigned short*>& outs) override;
-    SCErrorCode readSpectrums(unsigned x, unsigned y, unsigned count, unsigned short* out) override;
+                                const std::vector<unsigned short*>& outs) override {
+        spectrumBatches.push_back(static_cast<unsigned>(positions.size()));
+        SCErrorCode result = SC_OK;
+        for (std::size_t i = 0; i < positions.size() && result == SC_OK; ++i) {
+            result = readSpectrums(positions[i].first, positions[i].second, 1, outs.at(i));
+        }
+        return result;
+    }
     SCErrorCode readImagesAt(const std::vector<unsigned>& channels,
-                             const std::vector<unsigned short*>& outs) override;
-    SCErrorCode readImages(unsigned first, unsigned count, unsigned short* out) override;
+                             const std::vector<unsigned short*>& outs) override {
+        SCErrorCode result = SC_OK;
+        for (std::size_t i = 0; i < channels.size() && result == SC_OK; ++i) {
+            result = readImages(channels[i], 1, outs.at(i));
+        }
+        return result;
+    }
+    SCErrorCode readSpectrums(unsigned x, unsigned y, unsigned count,
+                              unsigned short* out) override {
+        const std::size_t first = std::size_t{y} * width_ + x;
+        if (failure_ != SC_OK) {
+            return failure_;
+        }
+        if (x >= width_ || y >= height_ || first + count > std::size_t{width_} * height_) {
+            return SC_OUT_OF_RANGE;
+        }
+        for (std::size_t p = first; p < first + count; ++p) {
+            for (unsigned c = 0; c < depth_; ++c) {
+                *out++ = counts_(p % width_, p / width_, c);
+            }
+        }
+        return SC_OK;
+    }
+    SCErrorCode readImages(unsigned first, unsigned count, unsigned short* out) override {
+        imageRuns.push_back(count);
+        if (failure_ != SC_OK) {
+            return failure_;
+        }
+        if (std::size_t{first} + count > depth_) {
+            return SC_OUT_OF_RANGE;
+        }
+        for (unsigned p = 0; p < count * width_ * height_; ++p) {
+            *out++ = counts_(p % width_, p / width_ % height_, first + p / width_ / height_);
+        }
+        return SC_OK;
+    }
 
   private:
-    bool failing() { return calls_++ >= failFrom_; }
-
-    unsigned width_;
-    unsigned height_;
-    unsigned depth_;
+    unsigned width_, height_, depth_;
     Counts counts_;
     float factor_ = 1.0f;
     std::set<SCPixelPosition> unacquired_;
-    unsigned calls_ = 0;           // read primitive calls so far
-    unsigned failFrom_ = ~0u;      // index of the first call to fail
-    SCErrorCode failure_ = SC_OK;  // what failing calls return
+    SCErrorCode failure_ = SC_OK;  // what every read returns unless SC_OK
 };
 
 // A mask given as rows of '#' (selected) and '.' (not selected).

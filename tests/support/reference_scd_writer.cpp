@@ -1,7 +1,6 @@
 #include "support/reference_scd_writer.h"
 
 #include <fstream>
-#include <limits>
 
 #include "sc_api/sc_error_code.h"
 #include "sc_api/scd.h"
@@ -16,98 +15,60 @@ using Symbols = std::vector<SCSymbol>;
 // Runs of at most 255 equal values, first to last.
 Symbols runsOf(const std::vector<unsigned short>& values) {
     Symbols runs;
-    std::size_t i = 0;
-    while (i < values.size()) {
-        std::size_t length = 1;
+    for (std::size_t i = 0, length = 0; i < values.size(); i += length) {
+        length = 1;
         while (i + length < values.size() && length < 255 && values[i + length] == values[i]) {
             ++length;
         }
         runs.emplace_back(static_cast<unsigned char>(length), values[i]);
-        i += length;
     }
     return runs;
 }
 
-// The codes of the symbols one after another, the first code at bit 0.
-std::optional<BitVector> encode(const Symbols& symbols, const SCCodeTable& codes) {
-    std::uint64_t bitCount = 0;
-    for (const SCSymbol& symbol : symbols) {
-        bitCount += codes.at(symbol).bitCount();
-    }
-    if (bitCount > std::numeric_limits<std::uint32_t>::max()) {
-        return std::nullopt;
-    }
-    BitVector stream(static_cast<std::uint32_t>(bitCount));
-    std::uint32_t position = 0;
-    for (const SCSymbol& symbol : symbols) {
-        const BitVector& code = codes.at(symbol);
-        for (std::uint32_t i = 0; i < code.bitCount(); ++i) {
-            stream.setBit(position++, code.bit(i));
-        }
-    }
-    return stream;
-}
-
-void writeLittleEndian(std::ostream& out, std::uint64_t value, unsigned size) {
-    for (unsigned i = 0; i < size; ++i) {
-        out.put(static_cast<char>(value >> (8 * i)));
-    }
-}
-
-// Writes the streams back to back from `start` on and returns where each one went.
-std::optional<std::vector<StreamPlace>> writeDataFile(const std::string& path,
-                                                      const std::vector<Symbols>& streams,
-                                                      const SCCodeTable& codes,
-                                                      std::uint64_t start) {
+// Writes the streams back to back from `start` on, each one its bit count and then its codes;
+// notes where each stream went in `places` and `offsets`.
+bool writeDataFile(const std::string& path, const std::vector<Symbols>& streams,
+                   const SCCodeTable& codes, std::uint64_t start, std::vector<StreamPlace>& places,
+                   std::vector<std::uint64_t>& offsets) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.seekp(static_cast<std::streamoff>(start));
-    std::vector<StreamPlace> places;
-    std::uint64_t offset = start;
     for (const Symbols& symbols : streams) {
-        std::optional<BitVector> bits = encode(symbols, codes);
-        if (!bits) {
-            return std::nullopt;
+        std::vector<unsigned char> bytes;  // the codes one after another from bit 0 on
+        std::uint32_t bitCount = 0;
+        for (const SCSymbol& symbol : symbols) {
+            const BitVector& code = codes.at(symbol);
+            for (std::uint32_t i = 0; i < code.bitCount(); ++i, ++bitCount) {
+                bytes.resize(1 + bitCount / 8);
+                bytes.back() |= static_cast<unsigned char>(code.bit(i) << bitCount % 8);
+            }
         }
-        writeLittleEndian(out, bits->bitCount(), 4);
-        out.write(reinterpret_cast<const char*>(bits->data()), bits->byteCount());
-        places.push_back({offset, 4 + std::uint64_t{bits->byteCount()}});
-        offset += places.back().size;
+        out.write(reinterpret_cast<const char*>(littleEndian32(bitCount).data()), 4);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        places.push_back({start, 4 + bytes.size()});
+        offsets.push_back(start);
+        start += places.back().size;
     }
     out.close();
-    if (!out) {
-        return std::nullopt;
-    }
-    return places;
-}
-
-std::vector<std::uint64_t> offsetsOf(const std::vector<StreamPlace>& places) {
-    std::vector<std::uint64_t> offsets;
-    for (const StreamPlace& place : places) {
-        offsets.push_back(place.offset);
-    }
-    return offsets;
+    return static_cast<bool>(out);
 }
 
 }  // namespace
 
 unsigned short ReferenceCube::count(unsigned x, unsigned y, unsigned c) const {
-    if (y >= acquiredLines) {
-        return 0;
-    }
-    return values[(std::size_t{y} * width + x) * depth + c];
+    return y < acquiredLines ? values[(std::size_t{y} * width + x) * depth + c] : 0;
 }
 
 std::vector<unsigned short> ReferenceCube::spectrum(unsigned x, unsigned y) const {
-    std::vector<unsigned short> counts(depth);
+    std::vector<unsigned short> counts;
     for (unsigned c = 0; c < depth; ++c) {
-        counts[c] = count(x, y, c);
+        counts.push_back(count(x, y, c));
     }
     return counts;
 }
 
 std::vector<unsigned short> ReferenceCube::image(unsigned c) const {
     std::vector<unsigned short> counts;
-    counts.reserve(std::size_t{width} * height);
     for (unsigned y = 0; y < height; ++y) {
         for (unsigned x = 0; x < width; ++x) {
             counts.push_back(count(x, y, c));
@@ -119,7 +80,6 @@ std::vector<unsigned short> ReferenceCube::image(unsigned c) const {
 ReferenceCube makeReferenceCube(unsigned width, unsigned height, unsigned depth,
                                 unsigned acquiredLines, const CountFunction& counts, float factor) {
     ReferenceCube cube{width, height, depth, acquiredLines, factor, {}};
-    cube.values.reserve(std::size_t{width} * acquiredLines * depth);
     for (unsigned y = 0; y < acquiredLines; ++y) {
         for (unsigned x = 0; x < width; ++x) {
             for (unsigned c = 0; c < depth; ++c) {
@@ -137,27 +97,20 @@ std::optional<ReferenceSCDLayout> writeReferenceSCD(const std::string& base,
     if (cube.values.size() != pixels * cube.depth) {
         return std::nullopt;
     }
-    std::vector<Symbols> spectra;
+    std::vector<Symbols> streams[2];  // by StreamKind
     for (std::size_t p = 0; p < pixels; ++p) {
-        spectra.push_back(runsOf(cube.spectrum(p % cube.width, p / cube.width)));
+        streams[0].push_back(runsOf(cube.spectrum(p % cube.width, p / cube.width)));
     }
-    std::vector<Symbols> images;
     for (unsigned c = 0; c < cube.depth; ++c) {
-        images.push_back(runsOf(cube.image(c)));
+        streams[1].push_back(runsOf(cube.image(c)));
     }
-    if (options.alterSymbols) {
-        for (std::size_t i = 0; i < spectra.size(); ++i) {
-            options.alterSymbols(StreamKind::kSpectrum, i, spectra[i]);
-        }
-        for (std::size_t i = 0; i < images.size(); ++i) {
-            options.alterSymbols(StreamKind::kImage, i, images[i]);
-        }
-    }
-
     SCSymbolCounts counts;
-    for (const auto* streams : {&spectra, &images}) {
-        for (const Symbols& symbols : *streams) {
-            for (const SCSymbol& symbol : symbols) {
+    for (int kind = 0; kind < 2; ++kind) {
+        for (std::size_t i = 0; i < streams[kind].size(); ++i) {
+            if (options.alterSymbols) {
+                options.alterSymbols(static_cast<StreamKind>(kind), i, streams[kind][i]);
+            }
+            for (const SCSymbol& symbol : streams[kind][i]) {
                 ++counts[symbol];
             }
         }
@@ -166,24 +119,14 @@ std::optional<ReferenceSCDLayout> writeReferenceSCD(const std::string& base,
     computeHuffmanCodes(buildHuffmanTree(counts), header.codes());
 
     ReferenceSCDLayout layout;
-    auto spectrumPlaces = writeDataFile(base + SCD::SPECTRUM_FILE_EXTENSION, spectra,
-                                        header.codes(), options.spectrumFileStart);
-    auto imagePlaces = writeDataFile(base + SCD::IMAGE_FILE_EXTENSION, images, header.codes(),
-                                     options.imageFileStart);
-    if (!spectrumPlaces || !imagePlaces) {
+    if (!writeDataFile(base + SCD::SPECTRUM_FILE_EXTENSION, streams[0], header.codes(),
+                       options.spectrumFileStart, layout.spectra, header.spectrumOffsets()) ||
+        !writeDataFile(base + SCD::IMAGE_FILE_EXTENSION, streams[1], header.codes(),
+                       options.imageFileStart, layout.images, header.imageOffsets())) {
         return std::nullopt;
     }
-    layout.spectra = std::move(*spectrumPlaces);
-    layout.images = std::move(*imagePlaces);
-    header.spectrumOffsets() = offsetsOf(layout.spectra);
-    header.imageOffsets() = offsetsOf(layout.images);
-
     std::ofstream headerFile(base + SCD::HEADER_EXTENSION, std::ios::binary | std::ios::trunc);
-    if (header.write(headerFile) != SC_OK) {
-        return std::nullopt;
-    }
-    headerFile.close();
-    if (!headerFile) {
+    if (header.write(headerFile) != SC_OK || !headerFile.flush()) {
         return std::nullopt;
     }
     return layout;
@@ -200,19 +143,6 @@ void overwriteFileBytes(const std::string& path, std::uint64_t offset,
 std::vector<unsigned char> littleEndian32(std::uint32_t value) {
     return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
             static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-}
-
-bool rewriteSCDHeader(const std::string& base, const std::function<void(SCDHeader&)>& change) {
-    SCDHeader header;
-    {
-        std::ifstream in(base + SCD::HEADER_EXTENSION, std::ios::binary);
-        if (header.read(in) != SC_OK) {
-            return false;
-        }
-    }
-    change(header);
-    std::ofstream out(base + SCD::HEADER_EXTENSION, std::ios::binary | std::ios::trunc);
-    return header.write(out) == SC_OK && out.flush();
 }
 
 }  // namespace test_support

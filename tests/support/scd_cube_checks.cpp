@@ -5,54 +5,6 @@
 
 namespace test_support {
 
-namespace {
-
-::testing::AssertionResult sameDimensions(SCFile& cube, const ReferenceCube& expected) {
-    if (cube.width() != expected.width || cube.height() != expected.height ||
-        cube.depth() != expected.depth) {
-        return ::testing::AssertionFailure()
-               << "cube of " << cube.width() << " x " << cube.height() << " x " << cube.depth()
-               << ", expected " << expected.width << " x " << expected.height << " x "
-               << expected.depth;
-    }
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult spectraMatch(SCFile& cube, const ReferenceCube& expected) {
-    const unsigned w = expected.width;
-    const unsigned d = expected.depth;
-    for (unsigned y = 0; y < expected.height; ++y) {
-        GuardedBuffer line(std::size_t{w} * d);
-        const SCErrorCode result = cube.readSpectrums(0, y, w, line.data());
-        if (result != SC_OK || !line.guardsIntact()) {
-            return ::testing::AssertionFailure() << "reading line " << y << " gave " << result;
-        }
-        for (unsigned x = 0; x < w; ++x) {
-            if (line.slice(std::size_t{x} * d, d) != expected.spectrum(x, y)) {
-                return ::testing::AssertionFailure() << "spectrum of (" << x << ", " << y << ")";
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult imagesMatch(SCFile& cube, const ReferenceCube& expected) {
-    const std::size_t imageSize = std::size_t{expected.width} * expected.height;
-    GuardedBuffer images(imageSize * expected.depth);
-    const SCErrorCode result = cube.readImages(0, expected.depth, images.data());
-    if (result != SC_OK || !images.guardsIntact()) {
-        return ::testing::AssertionFailure() << "reading the images gave " << result;
-    }
-    for (unsigned c = 0; c < expected.depth; ++c) {
-        if (images.slice(c * imageSize, imageSize) != expected.image(c)) {
-            return ::testing::AssertionFailure() << "image of channel " << c;
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-}  // namespace
-
 std::unique_ptr<SCFile> openSCDCube(const std::string& base) {
     return std::unique_ptr<SCFile>(SCD::openSCD(base));
 }
@@ -68,13 +20,36 @@ unsigned short variedCount(unsigned x, unsigned y, unsigned c) {
 }
 
 ::testing::AssertionResult readsExactly(SCFile& cube, const ReferenceCube& expected) {
-    if (auto result = sameDimensions(cube, expected); !result) {
-        return result;
+    const unsigned w = expected.width;
+    const unsigned d = expected.depth;
+    if (cube.width() != w || cube.height() != expected.height || cube.depth() != d) {
+        return ::testing::AssertionFailure()
+               << "cube of " << cube.width() << " x " << cube.height() << " x " << cube.depth();
     }
-    if (auto result = spectraMatch(cube, expected); !result) {
-        return result;
+    for (unsigned y = 0; y < expected.height; ++y) {
+        GuardedBuffer line(std::size_t{w} * d);
+        const SCErrorCode result = cube.readSpectrums(0, y, w, line.data());
+        if (result != SC_OK || !line.guardsIntact()) {
+            return ::testing::AssertionFailure() << "reading line " << y << " gave " << result;
+        }
+        for (unsigned x = 0; x < w; ++x) {
+            if (line.slice(std::size_t{x} * d, d) != expected.spectrum(x, y)) {
+                return ::testing::AssertionFailure() << "spectrum of (" << x << ", " << y << ")";
+            }
+        }
     }
-    return imagesMatch(cube, expected);
+    const std::size_t imageSize = std::size_t{w} * expected.height;
+    GuardedBuffer images(imageSize * d);
+    const SCErrorCode result = cube.readImages(0, d, images.data());
+    if (result != SC_OK || !images.guardsIntact()) {
+        return ::testing::AssertionFailure() << "reading the images gave " << result;
+    }
+    for (unsigned c = 0; c < d; ++c) {
+        if (images.slice(c * imageSize, imageSize) != expected.image(c)) {
+            return ::testing::AssertionFailure() << "image of channel " << c;
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace test_support

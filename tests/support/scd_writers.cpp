@@ -10,52 +10,28 @@
 namespace test_support {
 
 int MemorySpectrumReader::read(unsigned short* buffer, unsigned count) {
-    const auto readIndex = static_cast<unsigned>(requestedCounts.size());
     requestedCounts.push_back(count);
-    if (readIndex >= failFrom_) {
-        return -1;
-    }
-    const std::uint64_t stored = std::uint64_t{cube_.width} * cube_.acquiredLines;
     const std::uint64_t available =
-        std::min(stored, end_) - std::min(next_, std::min(stored, end_));
-    const auto delivered = static_cast<unsigned>(std::min<std::uint64_t>(count, available));
+        std::min<std::uint64_t>(std::uint64_t{cube_.width} * cube_.acquiredLines, end);
+    const auto delivered = static_cast<unsigned>(
+        std::min<std::uint64_t>(count, available - std::min(next_, available)));
     std::copy_n(cube_.values.begin() + static_cast<std::ptrdiff_t>(next_ * cube_.depth),
                 std::uint64_t{delivered} * cube_.depth, buffer);
     next_ += delivered;
     return static_cast<int>(delivered);
 }
 
-bool MemorySpectrumReader::rewind() {
-    ++rewinds;
-    next_ = 0;
-    return true;
-}
-
 ReferenceCube randomCube(CubeKind kind, unsigned width, unsigned height, unsigned depth,
                          unsigned acquiredLines, std::uint32_t seed, float factor) {
     std::mt19937 random(seed);
-    ReferenceCube cube = makeReferenceCube(
-        width, height, depth, acquiredLines, [](unsigned, unsigned, unsigned) { return 0; },
-        factor);
-    std::vector<unsigned short>& values = cube.values;
-    switch (kind) {
-        case CubeKind::kRandomRuns:
-            values = randomRuns(random, values.size());
-            break;
-        case CubeKind::kSparse: {
-            std::uniform_int_distribution<int> percent(0, 99);
-            std::uniform_int_distribution<int> small(1, 3);
-            for (unsigned short& value : values) {
-                value = static_cast<unsigned short>(percent(random) < 4 ? small(random) : 0);
-            }
-            break;
-        }
-        case CubeKind::kDense: {
-            std::uniform_int_distribution<int> any(0, 65535);
-            for (unsigned short& value : values) {
-                value = static_cast<unsigned short>(any(random));
-            }
-            break;
+    const std::size_t count = std::size_t{width} * acquiredLines * depth;
+    ReferenceCube cube{width, height, depth, acquiredLines, factor, randomRuns(random, count)};
+    for (unsigned short& value : cube.values) {
+        const unsigned draw = random();
+        if (kind == CubeKind::kSparse) {
+            value = static_cast<unsigned short>(draw % 100 < 4 ? 1 + draw / 100 % 3 : 0);
+        } else if (kind == CubeKind::kDense) {
+            value = static_cast<unsigned short>(draw >> 16);
         }
     }
     return cube;
@@ -68,8 +44,8 @@ ReferenceCube randomCube(CubeKind kind, unsigned width, unsigned height, unsigne
     }
     const std::size_t lineValues = std::size_t{cube.width} * cube.depth;
     for (unsigned y = 0; y < cube.acquiredLines; ++y) {
-        const int result = builder->addSpectrumLine(cube.values.data() + y * lineValues);
-        if (result != SC_OK) {
+        if (const int result = builder->addSpectrumLine(cube.values.data() + y * lineValues);
+            result != SC_OK) {
             return ::testing::AssertionFailure() << "line " << y << " gave " << result;
         }
     }
@@ -89,17 +65,10 @@ ReferenceCube randomCube(CubeKind kind, unsigned width, unsigned height, unsigne
 
 ::testing::AssertionResult sameSCDFiles(const std::string& base, const std::string& expectedBase) {
     for (const char* extension : {".scdh", ".scds", ".scdi"}) {
-        if (!fileExists(base + extension)) {
-            return ::testing::AssertionFailure() << base + extension << " is missing";
-        }
-        const std::vector<unsigned char> actual = readFileBytes(base + extension);
-        const std::vector<unsigned char> expected = readFileBytes(expectedBase + extension);
-        const auto difference =
-            std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-        if (difference.first != actual.end() || difference.second != expected.end()) {
+        if (!fileExists(base + extension) ||
+            readFileBytes(base + extension) != readFileBytes(expectedBase + extension)) {
             return ::testing::AssertionFailure()
-                   << extension << " differs at byte " << (difference.first - actual.begin())
-                   << " (sizes " << actual.size() << " and " << expected.size() << ")";
+                   << base + extension << " differs from " << expectedBase + extension;
         }
     }
     return ::testing::AssertionSuccess();
