@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
+#include "codec/huffman_coding.h"
+#include "codec/huffman_decoding_table.h"
+#include "codec/run_length.h"
 #include "sc_api/sc_file.h"
 #include "sc_api/scd.h"
-#include "scd/huffman_coding.h"
-#include "scd/huffman_decoding_table.h"
-#include "scd/run_length.h"
-#include "scd/scd_header.h"
+#include "scd/format/scd_header.h"
 #include "support/reference_scd_writer.h"
 #include "synth/eds_synthesizer.h"
 

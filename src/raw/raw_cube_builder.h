@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "raw/file_stream.h"
+#include "io/file_stream.h"
 #include "sc_api/sc_file_builder.h"
 #include "sc_api/sc_raw_header.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "raw/file_stream.h"
+#include "io/file_stream.h"
 #include "sc_api/sc_raw_file.h"
 
 // The part shared by the two storage orders of a raw cube: the input stream on the data file,

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "api/sample_buffer.h"
-#include "raw/file_stream.h"
+#include "io/file_stream.h"
 
 // Transfers of raw cube values: 32-bit unsigned little-endian integers, moved through a bounded
 // byte buffer so that runs of any length (beyond 4 GiB too) are read and written in large

@@ -6,9 +6,9 @@
 
 #include <random>
 
+#include "codec/huffman_coding.h"
 #include "sc_api/sc_error_code.h"
-#include "scd/huffman_coding.h"
-#include "scd/scd_header.h"
+#include "scd/format/scd_header.h"
 #include "support/codec_bits.h"
 
 using namespace test_support;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "raw/file_stream.h"
+#include "io/file_stream.h"
 #include "raw/raw_header_io.h"
 #include "sc_api/sc_raw_io.h"
 #include "support/memory_cube.h"

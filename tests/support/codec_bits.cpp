@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "codec/run_length.h"
 #include "sc_api/sc_error_code.h"
-#include "scd/run_length.h"
 
 namespace test_support {
 

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "scd/bit_vector.h"
-#include "scd/huffman_coding.h"
-#include "scd/scd_header.h"
-#include "scd/scd_symbol.h"
+#include "codec/bit_vector.h"
+#include "codec/huffman_coding.h"
+#include "codec/scd_symbol.h"
+#include "scd/format/scd_header.h"
 
 namespace test_support {
 

@@ -2,9 +2,9 @@
 
 #include <fstream>
 
+#include "codec/huffman_coding.h"
 #include "sc_api/sc_error_code.h"
 #include "sc_api/scd.h"
-#include "scd/huffman_coding.h"
 
 namespace test_support {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "scd/scd_header.h"
-#include "scd/scd_symbol.h"
+#include "codec/scd_symbol.h"
+#include "scd/format/scd_header.h"
 
 namespace test_support {
 

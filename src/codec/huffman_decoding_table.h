@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "codec/bit_vector.h"
+#include "codec/huffman_tree.h"
+#include "codec/scd_symbol.h"
+
+// A Huffman tree flattened into arrays, for decoding many streams quickly. It is made once from
+// a tree (which it does not keep) and then only read, by any number of threads at once. Its
+// decode() gives exactly the results of HuffmanVectorDecoder over the same tree, failures and
+// the symbols emitted before a failure included. It walks the same tree steps without virtual
+// calls, and takes the first steps of each code from a lookup of the next bits.
+class HuffmanDecodingTable {
+  public:
+    enum class Shape { kEmpty, kSingleLeaf, kInnerRoot };
+
+    // The table of an empty tree.
+    HuffmanDecodingTable() = default;
+    // root may be null (an empty tree).
+    explicit HuffmanDecodingTable(HuffmanNode<SCSymbol>* root);
+
+    Shape shape() const noexcept { return shape_; }
+    // The symbol of a single-leaf tree. REQUIRES: shape() == Shape::kSingleLeaf.
+    const SCSymbol& singleSymbol() const noexcept { return leaves_.front(); }
+
+    // Decodes the whole bit string, calling emit(symbol) for each symbol in order. emit returns
+    // false to stop decoding, which then returns false. True when the string decoded into whole
+    // symbols (an empty string always does).
+    template <class Emit>
+    bool decode(const BitVector& bits, Emit&& emit) const;
+
+    // Appends the decoded symbols to output; the result of HuffmanVectorDecoder::decode().
+    bool decode(const BitVector& bits, std::vector<SCSymbol>& output) const;
+
+  private:
+    static constexpr std::uint32_t kLeaf = 0x80000000u;     // marks a child that is a leaf
+    static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;  // a child that does not exist
+    static constexpr unsigned kRootBits = 10;               // bits looked up at once at the root
+
+    // Where the tree steps from the root along the next kRootBits bits lead: they stop at the
+    // first leaf or missing child, or after kRootBits steps, at target (coded like a child)
+    // after bitCount bits.
+    struct RootStep {
+        std::uint32_t target;
+        std::uint32_t bitCount;
+    };
+
+    void buildRootSteps();
+    // The kRootBits bits from position on, the first in the lowest bit.
+    // REQUIRES: position + kRootBits <= bits.bitCount().
+    static std::uint32_t peek(const BitVector& bits, std::uint32_t position) noexcept;
+
+    template <class Emit>
+    bool decodeWithSingleLeaf(const BitVector& bits, Emit& emit) const;
+    template <class Emit>
+    bool decodeWithInnerRoot(const BitVector& bits, Emit& emit) const;
+
+    Shape shape_ = Shape::kEmpty;
+    // The two children (0 branch, 1 branch) of each inner node, the root first: the index of
+    // an inner node, kLeaf | the index of a leaf, or kMissing.
+    std::vector<std::array<std::uint32_t, 2>> children_;
+    std::vector<SCSymbol> leaves_;     // the symbols of the leaves
+    std::vector<RootStep> rootSteps_;  // for each value of the next kRootBits bits, at the root
+};
+
+inline std::uint32_t HuffmanDecodingTable::peek(const BitVector& bits,
+                                                std::uint32_t position) noexcept {
+    const unsigned char* first = bits.data() + position / 8;
+    // The bits lie in 3 bytes at most; bytes past the vector's end are not loaded.
+    static_assert(kRootBits <= 17);
+    std::uint32_t window = first[0];
+    std::uint32_t bytesAfter = bits.byteCount() - position / 8 - 1;
+    if (bytesAfter >= 1) {
+        window |= std::uint32_t{first[1]} << 8;
+    }
+    if (bytesAfter >= 2) {
+        window |= std::uint32_t{first[2]} << 16;
+    }
+    return (window >> (position % 8)) & ((1u << kRootBits) - 1);
+}
+
+template <class Emit>
+bool HuffmanDecodingTable::decode(const BitVector& bits, Emit&& emit) const {
+    if (bits.empty()) {
+        return true;
+    }
+    switch (shape_) {
+        case Shape::kSingleLeaf:
+            return decodeWithSingleLeaf(bits, emit);
+        case Shape::kInnerRoot:
+            return decodeWithInnerRoot(bits, emit);
+        case Shape::kEmpty:
+            break;
+    }
+    return false;
+}
+
+template <class Emit>
+bool HuffmanDecodingTable::decodeWithSingleLeaf(const BitVector& bits, Emit& emit) const {
+    // The symbol of the first bit is emitted before that bit is checked; the later ones after.
+    if (!emit(leaves_.front()) || bits.bit(0)) {
+        return false;
+    }
+    for (std::uint32_t i = 1; i < bits.bitCount(); ++i) {
+        if (bits.bit(i) || !emit(leaves_.front())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Emit>
+bool HuffmanDecodingTable::decodeWithInnerRoot(const BitVector& bits, Emit& emit) const {
+    const std::uint32_t bitCount = bits.bitCount();
+    std::uint32_t position = 0;
+    std::uint32_t current = 0;
+    while (position < bitCount) {
+        std::uint32_t child;
+        if (current == 0 && bitCount - position >= kRootBits) {
+            // kRootBits tree steps from the root at once, or fewer up to a leaf or a missing child.
+            const RootStep& step = rootSteps_[peek(bits, position)];
+            position += step.bitCount;
+            child = step.target;
+        } else {
+            child = children_[current][bits.bit(position++) ? 1 : 0];
+        }
+        if ((child & kLeaf) == 0) {
+            current = child;
+            continue;
+        }
+        if (child == kMissing || !emit(leaves_[child & ~kLeaf])) {
+            return false;
+        }
+        current = 0;
+    }
+    return current == 0;
+}

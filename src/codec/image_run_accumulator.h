@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codec/scd_symbol.h"
+#include "codec/symbol_count_table.h"
+
+// Counts the run-length symbols of every channel image of a cube while its lines arrive, as if
+// each channel's W x H values (row-major, lines after the last one added being 0) were coded as
+// one stream: runs go on from the end of one line into the next, and each run is counted when
+// it closes. After finish() the table holds exactly the symbols that coding the finished
+// channel images emits.
+//
+// Used by one thread at a time; the table may be shared with other counting threads.
+class ImageRunAccumulator {
+  public:
+    ImageRunAccumulator(unsigned width, unsigned height, unsigned depth, SymbolCountTable& counts);
+    ImageRunAccumulator(const ImageRunAccumulator&) = delete;
+    ImageRunAccumulator& operator=(const ImageRunAccumulator&) = delete;
+
+    // Feeds line lines(): width spectra of depth values, pixel after pixel (pixel x, channel c at
+    // x * depth + c). The runs closed by the line are added to the table before returning.
+    // A line beyond height(), or fed after finish(), is ignored.
+    void addLine(const unsigned short* line);
+    // Counts the lines not added as zeros up to height(), then the open run of every channel,
+    // channel 0 first. Further calls do nothing.
+    void finish();
+
+    unsigned lines() const { return lines_; }
+    unsigned height() const { return height_; }
+
+  private:
+    // Extends the open run of a channel by `count` zeros, counting the runs that close.
+    void appendZeros(SCSymbol& run, std::uint64_t count);
+
+    unsigned width_;              // pixels per line
+    unsigned height_;             // lines of the cube
+    unsigned depth_;              // channels
+    unsigned lines_ = 0;          // lines consumed
+    bool finished_ = false;       // finish() has run
+    std::vector<SCSymbol> runs_;  // open run per channel; run length 0 means none
+    SymbolCountTable* counts_;    // where closed runs are counted
+    SymbolTally tally_;           // runs closed by the current call, not yet in counts_
+};

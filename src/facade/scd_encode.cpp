@@ -1,0 +1,38 @@
+#include <memory>
+
+#include "sc_api/sc_spectrum_reader.h"
+#include "sc_api/scd.h"
+#include "scd/writer/batch_encoding.h"
+#include "scd/writer/scd_multithreaded_file_builder.h"
+
+int SCD::encode(SCSpectrumReader& reader, const std::string& name) {
+    if (!reader.isOpen()) {
+        return SC_FILE_ERROR;
+    }
+    try {
+        BatchEncoding encoding(reader, name);
+        if (!encoding.isReady()) {
+            return SC_FILE_ERROR;
+        }
+        return encoding.run();
+    } catch (...) {
+        // Out of memory, or an exception from the caller's reader.
+        return SC_WRITE_ERROR;
+    }
+}
+
+SharedPtr<SCFileBuilder, SCDeleteFileBuilder> SCD::getBuilder(const std::string& name,
+                                                              unsigned width, unsigned height,
+                                                              unsigned depth, float factor) {
+    using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
+    try {
+        auto builder =
+            std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth, factor);
+        if (!builder->isOpen()) {
+            return BuilderPtr();
+        }
+        return BuilderPtr(builder.release());
+    } catch (...) {
+        return BuilderPtr();
+    }
+}

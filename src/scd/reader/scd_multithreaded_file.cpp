@@ -1,0 +1,50 @@
+#include "scd/reader/scd_multithreaded_file.h"
+
+#include "sc_api/scd.h"
+#include "scd/reader/decoding_runnable.h"
+
+SCDMultiThreadedFile::SCDMultiThreadedFile(const std::string& name) : SCDFile(name) {}
+
+SCDMultiThreadedFile::~SCDMultiThreadedFile() = default;
+
+void SCDMultiThreadedFile::startSpectrumsAt(ActionList& actions) {
+    actions.clear();
+}
+
+void SCDMultiThreadedFile::startSpectrums(unsigned /*x*/, unsigned /*y*/, ActionList& actions) {
+    actions.clear();
+}
+
+void SCDMultiThreadedFile::startImagesAt(ActionList& actions) {
+    actions.clear();
+}
+
+void SCDMultiThreadedFile::startImages(unsigned /*first*/, ActionList& actions) {
+    actions.clear();
+}
+
+SCErrorCode SCDMultiThreadedFile::decodeSpectrum(std::uint64_t offset, unsigned short* destination,
+                                                 ActionList& actions) {
+    post(spectrumFile(&dataFileLock_), offset, destination, spectrumValueCount(), actions);
+    return SC_OK;
+}
+
+SCErrorCode SCDMultiThreadedFile::decodeImage(std::uint64_t offset, unsigned short* destination,
+                                              ActionList& actions) {
+    post(imageFile(&dataFileLock_), offset, destination, imageValueCount(), actions);
+    return SC_OK;
+}
+
+void SCDMultiThreadedFile::finishReads(ActionList& actions) {
+    actions.wait(SCD::getProcessor(), 0);
+    actions.clear();
+}
+
+void SCDMultiThreadedFile::post(const CodedStreamFile& file, std::uint64_t offset,
+                                unsigned short* destination, std::size_t valueCount,
+                                ActionList& actions) {
+    const lattix::lx_tuplink::ActionRef action(
+        new DecodingRunnable(file, offset, destination, valueCount));
+    actions.add(action);
+    SCD::getProcessor().post(action);
+}

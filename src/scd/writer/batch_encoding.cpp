@@ -1,0 +1,156 @@
+#include "scd/writer/batch_encoding.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <utility>
+
+#include "api/sample_buffer.h"
+#include "codec/huffman_coding.h"
+#include "sc_api/scd.h"
+#include "scd/writer/item_queue.h"
+#include "scd/writer/raw_item_reader.h"
+#include "scd/writer/scd_line_actions.h"
+#include "scd/writer/stream_encoder.h"
+
+namespace {
+
+using lattix::lx_tuplink::ActionList;
+using lattix::lx_tuplink::ActionRef;
+using lattix::lx_tuplink::Processor;
+
+const char* const kImageFileSuffix = "__tmp__raw__image.raw";
+// A header that an image file of this name may have been given; removed with it.
+const char* const kImageHeaderSuffix = "__tmp__raw__image.rpl";
+
+constexpr unsigned kBlockLines = 32;
+constexpr int kRunLengthWorkers = 8;
+// The block processor: one LineProcessorAction at a time.
+constexpr unsigned kBlockThreads = 1;
+
+SCDHeader headerOf(const SCSpectrumReader& reader) {
+    return SCDHeader(reader.width(), reader.height(), reader.depth(),
+                     std::min(reader.acquiredLines(), reader.height()), reader.factor());
+}
+
+// reader.read, a failure or an exception giving -1.
+int readItems(SCSpectrumReader& reader, unsigned short* buffer, unsigned count) {
+    try {
+        return reader.read(buffer, count);
+    } catch (...) {
+        return -1;
+    }
+}
+
+}  // namespace
+
+BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name)
+    : name_(name),
+      reader_(&reader),
+      header_(headerOf(reader)),
+      accumulator_(reader.width(), reader.height(), reader.depth(), counts_),
+      imageFile_(name + kImageFileSuffix, reader.width(), reader.height(), reader.depth(),
+                 reader.factor()) {}
+
+int BatchEncoding::run() {
+    const unsigned linesCounted = countLines();
+    accumulator_.finish();
+    writeCube(linesCounted);
+    return SC_OK;
+}
+
+unsigned BatchEncoding::countLines() {
+    const unsigned width = header_.width();
+    const unsigned lines = header_.acquiredLines();
+    const std::uint64_t lineValues = std::uint64_t{width} * header_.depth();
+    if (width == 0 || lines == 0 || std::uint64_t{kBlockLines} * width > INT_MAX) {
+        return 0;
+    }
+    const std::uint64_t blockValues = std::max<std::uint64_t>(kBlockLines * lineValues, 1);
+    std::unique_ptr<unsigned short[]> blocks[2] = {allocateSamples<unsigned short>(blockValues),
+                                                   allocateSamples<unsigned short>(blockValues)};
+    if (!blocks[0] || !blocks[1]) {
+        return 0;
+    }
+    Processor blockProcessor(kBlockThreads);
+    unsigned counted = 0;
+    unsigned wanted = std::min(kBlockLines, lines) * width;
+    int got = readItems(*reader_, blocks[0].get(), wanted);
+    while (got > 0) {
+        const unsigned blockLines = std::min(static_cast<unsigned>(got), wanted) / width;
+        if (blockLines == 0) {
+            break;
+        }
+        const ActionRef action(new LineProcessorAction(blocks[0].get(), blockLines, *this));
+        blockProcessor.post(action);
+        counted += blockLines;
+        // A short read, or one that ends inside a line, is the end of the source.
+        const bool more = static_cast<unsigned>(got) == wanted && counted < lines;
+        wanted = std::min(kBlockLines, lines - counted) * width;
+        got = more ? readItems(*reader_, blocks[1].get(), wanted) : 0;
+        blockProcessor.wait(action, 0);
+        std::swap(blocks[0], blocks[1]);
+    }
+    return counted;
+}
+
+void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
+    const unsigned width = header_.width();
+    const std::uint64_t lineValues = std::uint64_t{width} * header_.depth();
+    ItemQueue<MultiThreadingPolicy> spectra(block, header_.depth(), lines * width);
+    ActionList actions;
+    try {
+        const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
+        for (int i = 0; i < kRunLengthWorkers; ++i) {
+            actions.add(runLength);
+        }
+        actions.add(ActionRef(new ImageRLEAction(block, lines, lineValues, accumulator_)));
+    } catch (...) {
+        return;
+    }
+    Processor& processor = SCD::getProcessor();
+    processor.post(actions);
+    try {
+        imageFile_.appendLines(block, lines);
+    } catch (...) {
+        // Out of memory: the image file lacks lines; the actions must still be waited for.
+    }
+    actions.wait(processor, 0);
+}
+
+void BatchEncoding::writeCube(unsigned linesCounted) {
+    reader_->rewind();
+    imageFile_.close();
+    const HuffmanTree tree = buildHuffmanTree(counts_.counts());
+    if (tree) {
+        computeHuffmanCodes(tree, header_.codes());
+    }
+    const unsigned width = header_.width();
+    {
+        SystemOutputFileStream spectra;
+        if (openEmptyOutput(spectra, name_ + ".scds")) {
+            encodeStreams(*reader_, width * linesCounted, header_.spectrumOffsets(), spectra,
+                          header_);
+        }
+        header_.spectrumOffsets().resize(std::uint64_t{width} * header_.acquiredLines());
+    }
+    {
+        SystemOutputFileStream images;
+        RawItemReader items(width * header_.height());
+        if (openEmptyOutput(images, name_ + ".scdi") && items.open(name_ + kImageFileSuffix)) {
+            encodeStreams(items, header_.depth(), header_.imageOffsets(), images, header_);
+        }
+        header_.imageOffsets().resize(header_.depth());
+    }
+    std::remove((name_ + kImageHeaderSuffix).c_str());
+    std::remove((name_ + kImageFileSuffix).c_str());
+    std::ofstream headerFile(name_ + ".scdh", std::ios::binary | std::ios::trunc);
+    header_.write(headerFile);
+}
+
+void ImageRLEAction::execute() {
+    for (unsigned line = 0; line < lines_; ++line) {
+        accumulator_->addLine(block_ + line * lineSize_);
+    }
+}

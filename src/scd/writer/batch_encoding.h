@@ -1,0 +1,92 @@
+#pragma once
+
+#include <string>
+
+#include "codec/image_run_accumulator.h"
+#include "codec/symbol_count_table.h"
+#include "sc_api/processor.h"
+#include "sc_api/sc_spectrum_reader.h"
+#include "scd/format/scd_header.h"
+#include "scd/writer/temporary_image_file.h"
+
+// One SCD::encode call: writes the SCD cube N from a source of spectra that can be read twice.
+// The first pass reads the source in blocks of 32 lines, counts the run-length symbols of its
+// spectra and channel images and stores the lines in image order in the temporary file
+// N + "__tmp__raw__image.raw"; after a rewind, the second pass codes the spectra straight from
+// the source and the channel images from the temporary file (encodeStreams), then the
+// temporary file is removed and the header written.
+//
+// The cube has the source's width, height, depth and factor; A = min(acquiredLines, height).
+// Only whole lines are counted and coded: when the source ends early, or inside a line, the
+// spectra not delivered keep the offset 0 and the images read zeros there.
+//
+// Threads. The calling thread reads the source. Each block is handed to a LineProcessorAction
+// on a private processor of one worker (so the next block is read meanwhile); that action posts
+// nine actions to the library's processor, which never wait for anything (eight references to
+// one run-length counting action and one ImageRLEAction), appends the block's lines to the
+// temporary file and waits for the nine. The only action that waits thus holds a worker of its
+// own processor, never one of the library's, and any number of encodings, builders and readers
+// may run at once without deadlock. The coding pass is encodeStreams'.
+class BatchEncoding {
+  public:
+    // Creates the temporary image file; check isReady().
+    BatchEncoding(SCSpectrumReader& reader, const std::string& name);
+    BatchEncoding(const BatchEncoding&) = delete;
+    BatchEncoding& operator=(const BatchEncoding&) = delete;
+
+    // Whether the temporary image file could be created.
+    bool isReady() const { return imageFile_.isOpen(); }
+
+    // Writes the cube as described above. SC_OK: failures to write the cube's files are not
+    // reported. REQUIRES: isReady(); called once.
+    int run();
+
+    // Counts and stores `lines` lines of 32 at most, width x depth values each, from `block`:
+    // the work of a LineProcessorAction.
+    void processBlock(const unsigned short* block, unsigned lines);
+
+  private:
+    // The first pass; returns the number of lines counted.
+    unsigned countLines();
+    // The second pass and the clean-up.
+    void writeCube(unsigned linesCounted);
+
+    std::string name_;                 // N, the cube's base name
+    SCSpectrumReader* reader_;         // the source
+    SCDHeader header_;                 // the cube's header, filled as the passes go
+    SymbolCountTable counts_;          // symbols of every spectrum and channel image
+    ImageRunAccumulator accumulator_;  // counts the channel images into counts_
+    TemporaryImageFile imageFile_;     // the lines in image order
+};
+
+// Runs BatchEncoding::processBlock for one block.
+class LineProcessorAction : public lattix::lx_tuplink::Action {
+  public:
+    LineProcessorAction(const unsigned short* block, unsigned lines, BatchEncoding& encoding)
+        : block_(block), lines_(lines), encoding_(&encoding) {}
+
+  protected:
+    void execute() override { encoding_->processBlock(block_, lines_); }
+
+  private:
+    const unsigned short* block_;  // the block's first line
+    unsigned lines_;               // lines in the block
+    BatchEncoding* encoding_;      // does the work
+};
+
+// Feeds the lines of a block to an image run accumulator, in order. Never waits for anything.
+class ImageRLEAction : public lattix::lx_tuplink::Action {
+  public:
+    ImageRLEAction(const unsigned short* block, unsigned lines, std::uint64_t lineSize,
+                   ImageRunAccumulator& accumulator)
+        : block_(block), lines_(lines), lineSize_(lineSize), accumulator_(&accumulator) {}
+
+  protected:
+    void execute() override;
+
+  private:
+    const unsigned short* block_;       // the block's first line
+    unsigned lines_;                    // lines in the block
+    std::uint64_t lineSize_;            // values per line: width x depth
+    ImageRunAccumulator* accumulator_;  // where the lines go
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "scd/writer/scd_builder.h"
+
+// The SCD cube writer (see SCDBuilder) that processes each line with the library's processor.
+//
+// Threads. addSpectrumLine posts ten actions to the library's processor (SCD::getProcessor):
+// one run-length counting action referenced eight times, so that up to eight workers share the
+// line's spectra, the appender of the line to the temporary image file and the writer of the
+// line to the temporary spectrum file. None of them waits for anything, so they hold workers
+// only while they compute and write; the calling thread counts the channel-image runs
+// meanwhile, then waits for the ten. Any number of builders, encodings and readers may
+// therefore share the processor without deadlock. close() codes the data files with
+// encodeStreams, which uses processors of its own.
+class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
+  public:
+    // A builder of the cube `name` of width x height pixels and depth channels, whose counts
+    // are multiplied by `factor` when read. Creates the temporary files; check isOpen().
+    SCDMultiThreadedFileBuilder(const std::string& name, unsigned width, unsigned height,
+                                unsigned depth, float factor);
+
+    // Adds the next line: width spectra of depth values, pixel after pixel (pixel x, channel c
+    // at x * depth + c). The line is needed only until the call returns. SC_OK;
+    // SC_OUT_OF_RANGE, touching no file, when height lines are already added; SC_FILE_ERROR
+    // when the builder is not open. Failures to write the temporary files are not reported.
+    SCErrorCode addSpectrumLine(const unsigned short* line) override;
+
+  protected:
+    // encodeStreams into `out`.
+    void encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
+                     OutputFileStream& out) override;
+};

@@ -1,0 +1,192 @@
+#include "scd/writer/temporary_image_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <optional>
+
+#include "api/sample_buffer.h"
+#include "api/scaled_count.h"
+
+static_assert(std::endian::native == std::endian::little,
+              "rows are written and read exactly as memory holds them");
+
+namespace {
+
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// Writes `count` bytes at `offset` of the open file `descriptor` with positioned writes: one
+// system call per row rather than a seek and a write.
+bool writeAt(int descriptor, const void* bytes, std::uint64_t count, std::uint64_t offset) {
+    const auto* next = static_cast<const unsigned char*>(bytes);
+    while (count != 0) {
+        const ssize_t written =
+            ::pwrite(descriptor, next, static_cast<std::size_t>(count), static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        next += written;
+        count -= static_cast<std::uint64_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+// Values moved per read of the ROI computation.
+constexpr std::uint64_t kRoiChunkValues = 1u << 20;
+
+}  // namespace
+
+TemporaryImageFile::TemporaryImageFile(const std::string& path, unsigned width, unsigned height,
+                                       unsigned depth, float factor)
+    : path_(path), width_(width), height_(height), depth_(depth), factor_(factor) {
+    if (!openEmptyOutput(stream_, path)) {
+        return;
+    }
+    const std::optional<std::uint64_t> values = checkedProduct(width, height, depth);
+    const std::optional<std::uint64_t> bytes =
+        values ? checkedProduct(*values, sizeof(unsigned short)) : std::nullopt;
+    const unsigned char zero = 0;
+    bool sized = bytes.has_value();
+    if (sized && *bytes != 0) {
+        sized = stream_.seekTo(*bytes - 1) && stream_.write(&zero, 1) == 1 && stream_.seekTo(0);
+    }
+    if (!sized) {
+        stream_.close();
+        std::remove(path.c_str());
+    }
+}
+
+void TemporaryImageFile::close() {
+    if (stream_.isOpen()) {
+        stream_.close();
+    }
+}
+
+SCErrorCode TemporaryImageFile::appendLine(const unsigned short* line) {
+    return appendLines(line, 1);
+}
+
+SCErrorCode TemporaryImageFile::appendLines(const unsigned short* lines, unsigned count) {
+    if (!stream_.isOpen()) {
+        return SC_FILE_ERROR;
+    }
+    if (count > height_ - lines_) {
+        return SC_OUT_OF_RANGE;
+    }
+    const unsigned firstLine = lines_;
+    lines_ += count;
+    // One segment per channel: its rows of the lines, which lie back to back in the file.
+    const std::size_t segmentValues = std::size_t{count} * width_;
+    const std::uint64_t segmentBytes = segmentValues * sizeof(unsigned short);
+    if (segmentValues == 0 || depth_ == 0) {
+        return SC_OK;
+    }
+    if (segmentBytes > INT_MAX) {
+        return SC_WRITE_ERROR;
+    }
+    transposeLines(lines, segmentValues);
+    SCErrorCode result = SC_OK;
+    for (unsigned c = 0; c < depth_; ++c) {
+        const unsigned short* segment = rows_.data() + c * segmentValues;
+        if (std::all_of(segment, segment + segmentValues,
+                        [](unsigned short v) { return v == 0; })) {
+            continue;
+        }
+        const std::uint64_t offset = ((std::uint64_t{c} * height_ + firstLine) * width_) * 2;
+        if (!writeAt(stream_.descriptor(), segment, segmentBytes, offset)) {
+            result = SC_WRITE_ERROR;
+        }
+    }
+    return result;
+}
+
+void TemporaryImageFile::transposeLines(const unsigned short* lines, std::size_t pixels) {
+    rows_.resize(pixels * depth_);
+    // Tile by tile through a small buffer: both the spectra read and the rows written are then
+    // touched in short contiguous runs, whatever the (often power-of-two) strides between them.
+    constexpr unsigned kTile = 64;
+    unsigned short tile[kTile][kTile];
+    for (std::size_t firstPixel = 0; firstPixel < pixels; firstPixel += kTile) {
+        const auto tilePixels =
+            static_cast<unsigned>(std::min<std::size_t>(kTile, pixels - firstPixel));
+        for (unsigned firstChannel = 0; firstChannel < depth_; firstChannel += kTile) {
+            const unsigned tileChannels = std::min(kTile, depth_ - firstChannel);
+            for (unsigned p = 0; p < tilePixels; ++p) {
+                const unsigned short* spectrum = lines + (firstPixel + p) * depth_ + firstChannel;
+                for (unsigned c = 0; c < tileChannels; ++c) {
+                    tile[c][p] = spectrum[c];
+                }
+            }
+            for (unsigned c = 0; c < tileChannels; ++c) {
+                std::copy_n(tile[c], tilePixels,
+                            rows_.data() + (firstChannel + c) * pixels + firstPixel);
+            }
+        }
+    }
+}
+
+SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count,
+                                                unsigned short* out) const {
+    if (std::uint64_t{first} + count > depth_) {
+        return SC_OUT_OF_RANGE;
+    }
+    if (!stream_.isOpen() || !isRegularFile(path_)) {
+        return SC_FILE_ERROR;
+    }
+    const std::uint64_t pixels = std::uint64_t{width_} * height_;
+    auto sums = allocateZeroedSamples<std::uint64_t>(pixels);
+    const std::uint64_t chunkValues = std::clamp<std::uint64_t>(pixels, 1, kRoiChunkValues);
+    auto chunk = allocateSamples<unsigned short>(chunkValues);
+    if (!sums || !chunk) {
+        return SC_OUT_OF_RANGE;
+    }
+    SystemInputFileStream input;
+    if (!input.open(path_.c_str(), GENERIC_READ) ||
+        !input.seekTo(std::uint64_t{first} * pixels * 2)) {
+        return SC_FILE_ERROR;
+    }
+    for (unsigned c = 0; c < count; ++c) {
+        for (std::uint64_t done = 0; done < pixels;) {
+            const std::uint64_t n = std::min(pixels - done, chunkValues);
+            const auto byteCount = static_cast<unsigned>(n * 2);
+            if (input.read(chunk.get(), byteCount) != static_cast<int>(byteCount)) {
+                return SC_FORMAT_ERROR;
+            }
+            for (std::uint64_t i = 0; i < n; ++i) {
+                sums[done + i] += chunk[i];
+            }
+            done += n;
+        }
+    }
+    for (std::uint64_t p = 0; p < pixels; ++p) {
+        out[p] = scaleToLow16(sums[p], factor_);
+    }
+    return SC_OK;
+}
+
+bool openEmptyOutput(SystemOutputFileStream& stream, const std::string& path) {
+    // Removed and created anew rather than cut to length 0: a file system may flush a file that
+    // was cut and written again as soon as it is closed, which would make every close wait
+    // for the disk.
+    std::remove(path.c_str());
+    if (!stream.open(path.c_str(), GENERIC_WRITE)) {
+        return false;
+    }
+    if (stream.size() != 0 && !stream.truncate()) {
+        stream.close();
+        return false;
+    }
+    return true;
+}
