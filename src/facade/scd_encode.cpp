@@ -1,5 +1,3 @@
-#include <memory>
-
 #include "sc_api/sc_spectrum_reader.h"
 #include "sc_api/scd.h"
 #include "scd/writer/batch_encoding.h"
@@ -24,15 +22,5 @@ int SCD::encode(SCSpectrumReader& reader, const std::string& name) {
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> SCD::getBuilder(const std::string& name,
                                                               unsigned width, unsigned height,
                                                               unsigned depth, float factor) {
-    using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
-    try {
-        auto builder =
-            std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth, factor);
-        if (!builder->isOpen()) {
-            return BuilderPtr();
-        }
-        return BuilderPtr(builder.release());
-    } catch (...) {
-        return BuilderPtr();
-    }
+    return makeSCDBuilder(name, width, height, depth, factor);
 }

@@ -1,26 +1,6 @@
-#include <exception>
-#include <memory>
-
-#include "fragmented/fragmented_scd_file.h"
+#include "fragmented/scd_cube_opener.h"
 #include "sc_api/scd.h"
-#include "scd/format/scd_probe.h"
-#include "scd/reader/scd_multithreaded_file.h"
 
 SCFile* SCD::openSCD(std::string name) {
-    try {
-        std::unique_ptr<SCFile> cube;
-        switch (probeHeaderType(name)) {
-            case SIMPLE_HEADER:
-                cube = std::make_unique<SCDMultiThreadedFile>(name);
-                break;
-            case FRAGMENTED_HEADER:
-                cube = std::make_unique<FragmentedSCDFile>(name);
-                break;
-            default:
-                return nullptr;
-        }
-        return cube->isOpen() ? cube.release() : nullptr;
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return openSCDCube(name);
 }

@@ -11,12 +11,14 @@
 
 #include "api/sample_buffer.h"
 #include "api/scaled_count.h"
+#include "fragmented/scd_cube_opener.h"
 #include "sc_api/fragmented_scd_header.h"
 #include "sc_api/sc_error_code.h"
 #include "sc_api/sc_file.h"
 #include "sc_api/sc_file_builder.h"
 #include "sc_api/scd.h"
 #include "sc_api/shared_ptr.h"
+#include "scd/writer/scd_multithreaded_file_builder.h"
 
 namespace {
 
@@ -67,7 +69,7 @@ struct FragmentedSCDBuilder::Record {
         }
         area->close();
         area.release();
-        std::unique_ptr<SCFile> cube(SCD::openSCD(areaName(currentIndex)));
+        std::unique_ptr<SCFile> cube(openSCDCube(areaName(currentIndex)));
         if (cube && cube->isOpen() && cube->width() == currentArea.width &&
             cube->height() == currentArea.height && cube->depth() == header->depth()) {
             finished.emplace_back(currentIndex, std::move(cube));
@@ -174,8 +176,8 @@ int FragmentedSCDBuilder::startNewArea(Rect area) {
         if (written != SC_OK) {
             return written;
         }
-        r.area = SCD::getBuilder(r.areaName(r.currentIndex), area.width, area.height, depth(),
-                                 r.header->factor());
+        r.area = makeSCDBuilder(r.areaName(r.currentIndex), area.width, area.height, depth(),
+                                r.header->factor());
         r.currentLine = area.y;
         return SC_OK;
     } catch (const std::exception&) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "api/sample_buffer.h"
+#include "fragmented/scd_cube_opener.h"
 #include "sc_api/rect.h"
 #include "sc_api/scd.h"
 
@@ -42,7 +43,7 @@ void FragmentedSCDFile::open(const std::string& name) {
         return;
     }
     for (std::uint64_t i = 1; i <= header_.numAreas(); ++i) {
-        std::unique_ptr<SCFile> area(SCD::openSCD(name + "." + std::to_string(i)));
+        std::unique_ptr<SCFile> area(openSCDCube(name + "." + std::to_string(i)));
         if (!area || !area->isOpen()) {
             areas_.resize(1);
             return;

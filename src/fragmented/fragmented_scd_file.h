@@ -24,7 +24,7 @@
 class FragmentedSCDFile : public SCFile {
   public:
     // Opens the cube named `name` (without extension): reads the map, then opens every area
-    // cube with SCD::openSCD. The cube stays closed (isOpen() false) when the map is missing or
+    // cube with openSCDCube. The cube stays closed (isOpen() false) when the map is missing or
     // damaged, an area cube cannot be opened, an area cube's depth differs from the map's, an
     // area cube placed at its origin leaves the cube, or the map gives a pixel to an area index
     // above numAreas() or to an area whose cube does not cover that pixel. Never fails

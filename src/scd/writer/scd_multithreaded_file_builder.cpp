@@ -1,5 +1,7 @@
 #include "scd/writer/scd_multithreaded_file_builder.h"
 
+#include <memory>
+
 #include "sc_api/processor.h"
 #include "sc_api/scd.h"
 #include "scd/writer/scd_line_actions.h"
@@ -59,5 +61,21 @@ void SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned cou
     offsets.assign(count, 0);
     if (count != 0) {
         encodeStreams(reader, count, offsets, out, header());
+    }
+}
+
+SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
+                                                             unsigned width, unsigned height,
+                                                             unsigned depth, float factor) {
+    using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
+    try {
+        auto builder =
+            std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth, factor);
+        if (!builder->isOpen()) {
+            return BuilderPtr();
+        }
+        return BuilderPtr(builder.release());
+    } catch (...) {
+        return BuilderPtr();
     }
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "sc_api/shared_ptr.h"
 #include "scd/writer/scd_builder.h"
 
 // The SCD cube writer (see SCDBuilder) that processes each line with the library's processor.
@@ -32,3 +33,9 @@ class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
     void encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                      OutputFileStream& out) override;
 };
+
+// A new SCDMultiThreadedFileBuilder of the cube `name`, or an empty pointer when its temporary
+// files cannot be created or memory runs out. Never throws.
+SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
+                                                             unsigned width, unsigned height,
+                                                             unsigned depth, float factor);
