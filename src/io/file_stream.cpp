@@ -44,31 +44,6 @@ int closeDescriptor(int& descriptor) {
     return result == 0 ? 1 : 0;
 }
 
-std::uint64_t tellDescriptor(int descriptor) {
-    const off_t position = ::lseek(descriptor, 0, SEEK_CUR);
-    return position < 0 ? FileStream::INVALID_POSITION : static_cast<std::uint64_t>(position);
-}
-
-bool seekDescriptor(int descriptor, std::int32_t low, std::int32_t high, unsigned origin) {
-    static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (origin > FileStream::FROM_END) {
-        return false;
-    }
-    const std::uint64_t bits =
-        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
-        static_cast<std::uint32_t>(low);
-    const auto distance = static_cast<off_t>(bits);
-    return ::lseek(descriptor, distance, kWhence[origin]) >= 0;
-}
-
-std::uint64_t sizeOfDescriptor(int descriptor) {
-    struct stat status {};
-    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
-        return FileStream::INVALID_POSITION;
-    }
-    return static_cast<std::uint64_t>(status.st_size);
-}
-
 // Repeats `transfer` (read or write) until byteCount bytes are done, the call reports 0 (end
 // of file) or an error. Returns the bytes done or -1.
 template <class Transfer>
@@ -110,38 +85,61 @@ bool FileStream::seekTo(std::uint64_t offset) {
     return seekBy(static_cast<std::int64_t>(offset), FROM_BEGIN);
 }
 
-SystemInputFileStream::SystemInputFileStream(const std::string& path) {
-    open(path.c_str(), GENERIC_READ);
-}
-
-SystemInputFileStream::~SystemInputFileStream() {
+template <class Stream>
+SystemFileStream<Stream>::~SystemFileStream() {
     closeDescriptor(descriptor_);
 }
 
-bool SystemInputFileStream::open(const char* path, unsigned access) {
+template <class Stream>
+bool SystemFileStream<Stream>::open(const char* path, unsigned access) {
     closeDescriptor(descriptor_);
     descriptor_ = openAlways(path, access);
     return isOpen();
 }
 
-int SystemInputFileStream::close() {
+template <class Stream>
+int SystemFileStream<Stream>::close() {
     return closeDescriptor(descriptor_);
 }
 
-bool SystemInputFileStream::isOpen() const {
+template <class Stream>
+bool SystemFileStream<Stream>::isOpen() const {
     return descriptor_ >= 0;
 }
 
-std::uint64_t SystemInputFileStream::tell() const {
-    return tellDescriptor(descriptor_);
+template <class Stream>
+std::uint64_t SystemFileStream<Stream>::tell() const {
+    const off_t position = ::lseek(descriptor_, 0, SEEK_CUR);
+    return position < 0 ? FileStream::INVALID_POSITION : static_cast<std::uint64_t>(position);
 }
 
-bool SystemInputFileStream::seek(std::int32_t low, std::int32_t high, unsigned origin) {
-    return seekDescriptor(descriptor_, low, high, origin);
+template <class Stream>
+bool SystemFileStream<Stream>::seek(std::int32_t low, std::int32_t high, unsigned origin) {
+    static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (origin > FileStream::FROM_END) {
+        return false;
+    }
+    const std::uint64_t bits =
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
+        static_cast<std::uint32_t>(low);
+    const auto distance = static_cast<off_t>(bits);
+    return ::lseek(descriptor_, distance, kWhence[origin]) >= 0;
 }
 
-std::uint64_t SystemInputFileStream::size() const {
-    return sizeOfDescriptor(descriptor_);
+template <class Stream>
+std::uint64_t SystemFileStream<Stream>::size() const {
+    struct stat status {};
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) {
+        return FileStream::INVALID_POSITION;
+    }
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+template class SystemFileStream<InputFileStream>;
+template class SystemFileStream<OutputFileStream>;
+
+SystemInputFileStream::SystemInputFileStream(const std::string& path) {
+    open(path.c_str(), GENERIC_READ);
 }
 
 bool SystemInputFileStream::isEof() const {
@@ -151,7 +149,7 @@ bool SystemInputFileStream::isEof() const {
 int SystemInputFileStream::read(void* buffer, unsigned byteCount) {
     auto* bytes = static_cast<char*>(buffer);
     return transferAll(byteCount, [&](unsigned done, unsigned left) {
-        return ::read(descriptor_, bytes + done, left);
+        return ::read(descriptor(), bytes + done, left);
     });
 }
 
@@ -159,48 +157,18 @@ SystemOutputFileStream::SystemOutputFileStream(const std::string& path) {
     open(path.c_str(), GENERIC_WRITE);
 }
 
-SystemOutputFileStream::~SystemOutputFileStream() {
-    closeDescriptor(descriptor_);
-}
-
-bool SystemOutputFileStream::open(const char* path, unsigned access) {
-    closeDescriptor(descriptor_);
-    descriptor_ = openAlways(path, access);
-    return isOpen();
-}
-
-int SystemOutputFileStream::close() {
-    return closeDescriptor(descriptor_);
-}
-
-bool SystemOutputFileStream::isOpen() const {
-    return descriptor_ >= 0;
-}
-
-std::uint64_t SystemOutputFileStream::tell() const {
-    return tellDescriptor(descriptor_);
-}
-
-bool SystemOutputFileStream::seek(std::int32_t low, std::int32_t high, unsigned origin) {
-    return seekDescriptor(descriptor_, low, high, origin);
-}
-
-std::uint64_t SystemOutputFileStream::size() const {
-    return sizeOfDescriptor(descriptor_);
+int SystemOutputFileStream::write(const void* buffer, unsigned byteCount) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    const int written = transferAll(byteCount, [&](unsigned done, unsigned left) {
+        return ::write(descriptor(), bytes + done, left);
+    });
+    return written == static_cast<int>(byteCount) ? written : -1;
 }
 
 bool SystemOutputFileStream::isEof() const {
     return tell() == size();
 }
 
-int SystemOutputFileStream::write(const void* buffer, unsigned byteCount) {
-    const auto* bytes = static_cast<const char*>(buffer);
-    const int written = transferAll(byteCount, [&](unsigned done, unsigned left) {
-        return ::write(descriptor_, bytes + done, left);
-    });
-    return written == static_cast<int>(byteCount) ? written : -1;
-}
-
 bool SystemOutputFileStream::truncate() {
-    return isOpen() && ::ftruncate(descriptor_, 0) == 0 && seekTo(0);
+    return isOpen() && ::ftruncate(descriptor(), 0) == 0 && seekTo(0);
 }

@@ -64,17 +64,16 @@ class OutputFileStream : public FileStream {
     virtual int write(const void* buffer, unsigned byteCount) = 0;
 };
 
-// An input stream on a file of the file system.
-class SystemInputFileStream : public InputFileStream {
+// What the streams on files of the file system share, over a POSIX file descriptor: opening,
+// closing, positions and size. `Stream` is InputFileStream or OutputFileStream.
+template <class Stream>
+class SystemFileStream : public Stream {
   public:
-    // A stream with no file open.
-    SystemInputFileStream() = default;
-    // Opens `path` for reading, creating it empty when missing; check isOpen().
-    explicit SystemInputFileStream(const std::string& path);
-    ~SystemInputFileStream() override;
+    ~SystemFileStream() override;
 
     // Opens `path` with `access` (GENERIC_READ, GENERIC_WRITE or both), creating it empty when
-    // missing. Closes any file open before. Returns isOpen().
+    // missing and keeping its contents otherwise. Closes any file open before. Returns
+    // isOpen().
     bool open(const char* path, unsigned access);
 
     int close() override;
@@ -82,34 +81,38 @@ class SystemInputFileStream : public InputFileStream {
     std::uint64_t tell() const override;
     bool seek(std::int32_t low, std::int32_t high, unsigned origin) override;
     std::uint64_t size() const override;
-    bool isEof() const override;
-    int read(void* buffer, unsigned byteCount) override;
 
     // The open file descriptor, or -1.
     int descriptor() const { return descriptor_; }
+
+  protected:
+    SystemFileStream() = default;
 
   private:
     int descriptor_ = -1;  // open file, or -1
 };
 
+// An input stream on a file of the file system.
+class SystemInputFileStream : public SystemFileStream<InputFileStream> {
+  public:
+    // A stream with no file open.
+    SystemInputFileStream() = default;
+    // Opens `path` for reading, creating it empty when missing; check isOpen().
+    explicit SystemInputFileStream(const std::string& path);
+
+    bool isEof() const override;
+    int read(void* buffer, unsigned byteCount) override;
+};
+
 // An output stream on a file of the file system.
-class SystemOutputFileStream : public OutputFileStream {
+class SystemOutputFileStream : public SystemFileStream<OutputFileStream> {
   public:
     // A stream with no file open.
     SystemOutputFileStream() = default;
     // Opens `path` for writing, creating it empty when missing and keeping its contents
     // otherwise; check isOpen().
     explicit SystemOutputFileStream(const std::string& path);
-    ~SystemOutputFileStream() override;
 
-    // As SystemInputFileStream::open.
-    bool open(const char* path, unsigned access);
-
-    int close() override;
-    bool isOpen() const override;
-    std::uint64_t tell() const override;
-    bool seek(std::int32_t low, std::int32_t high, unsigned origin) override;
-    std::uint64_t size() const override;
     int write(const void* buffer, unsigned byteCount) override;
     // Whether the position equals the length of the file.
     virtual bool isEof() const;
@@ -117,10 +120,7 @@ class SystemOutputFileStream : public OutputFileStream {
     // Makes the file empty and moves to position 0. False when no file is open or the file
     // cannot be cut.
     bool truncate();
-
-    // The open file descriptor, or -1.
-    int descriptor() const { return descriptor_; }
-
-  private:
-    int descriptor_ = -1;  // open file, or -1
 };
+
+extern template class SystemFileStream<InputFileStream>;
+extern template class SystemFileStream<OutputFileStream>;
