@@ -72,11 +72,12 @@ class SpectrumBatch {
     std::vector<unsigned short*> outs_;         // their buffers inside counts_
 };
 
-// Reads channels first .. first+count-1 in runs of at most kBatchSize images and hands every
-// run to addRun(images, n), images holding n whole images one after another.
-template <class AddRun>
-SCErrorCode forEachImageRun(SCFile& file, unsigned first, unsigned count, std::uint64_t imageSize,
-                            AddRun addRun) {
+// Reads channels first .. first+count-1 in runs of at most kBatchSize images with
+// readRun(channel, n, images) and hands every run to addRun(images, n), images holding n whole
+// images one after another.
+template <class ReadRun, class AddRun>
+SCErrorCode forEachImageRun(unsigned first, unsigned count, std::uint64_t imageSize,
+                            ReadRun readRun, AddRun addRun) {
     if (imageSize == 0) {
         return SC_OK;
     }
@@ -89,13 +90,34 @@ SCErrorCode forEachImageRun(SCFile& file, unsigned first, unsigned count, std::u
     for (std::uint64_t done = 0; done < count; done += runLength) {
         const auto n = static_cast<unsigned>(std::min<std::uint64_t>(runLength, count - done));
         const auto channel = static_cast<unsigned>(first + done);
-        const SCErrorCode result = file.readImages(channel, n, images.get());
+        const SCErrorCode result = readRun(channel, n, images.get());
         if (result != SC_OK) {
             return result;
         }
         addRun(images.get(), n);
     }
     return SC_OK;
+}
+
+// The primitive readImages of `file`, for forEachImageRun.
+auto storedImagesOf(const SCFile& file) {
+    return [&file](unsigned channel, unsigned n, unsigned short* images) {
+        return primitivesOf(file).readImages(channel, n, images);
+    };
+}
+
+// Copies the rectangle r of n images `width` pixels wide to `out`, sub-image after sub-image,
+// row after row; returns the end of what it wrote.
+unsigned short* copySubImages(const unsigned short* images, unsigned n, unsigned width,
+                              std::uint64_t imageSize, const Rect& r, unsigned short* out) {
+    for (unsigned k = 0; k < n; ++k) {
+        const unsigned short* image = images + k * imageSize;
+        for (unsigned j = 0; j < r.height; ++j) {
+            const unsigned short* row = image + std::uint64_t{r.y + j} * width + r.x;
+            out = std::copy(row, row + r.width, out);
+        }
+    }
+    return out;
 }
 
 // Adds n images of imageSize pixels, one after another, to per-pixel sums.
@@ -129,6 +151,27 @@ void storeScaledSums(const std::uint64_t* sums, std::uint64_t n, float factor,
     for (std::uint64_t i = 0; i < n; ++i) {
         out[i] = scaleToLow16(sums[i], factor);
     }
+}
+
+// The ROI image over the channels first .. first+count-1 as sumCount per-pixel sums:
+// addRun(images, n, sums) adds each run of stored images to the sums, which are then scaled by
+// the cube's factor into out. SC_OUT_OF_RANGE when the sums cannot be allocated.
+template <class AddRun>
+SCErrorCode sumImages(const SCFile& file, unsigned first, unsigned count, std::uint64_t sumCount,
+                      AddRun addRun, unsigned short* out) {
+    auto sums = allocateZeroedSamples<std::uint64_t>(sumCount);
+    if (!sums) {
+        return SC_OUT_OF_RANGE;
+    }
+    const std::uint64_t imageSize = std::uint64_t{file.width()} * file.height();
+    const SCErrorCode result = forEachImageRun(
+        first, count, imageSize, storedImagesOf(file),
+        [&](const unsigned short* images, unsigned n) { addRun(images, n, sums.get()); });
+    if (result != SC_OK) {
+        return result;
+    }
+    storeScaledSums(sums.get(), sumCount, file.factor(), out);
+    return SC_OK;
 }
 
 }  // namespace
@@ -287,31 +330,15 @@ SCErrorCode SCFile::getSubImages(unsigned first, unsigned count, const Rect& r,
         return SC_OUT_OF_RANGE;
     }
     const std::uint64_t imageSize = std::uint64_t{w} * height();
-    if (imageSize == 0) {
-        return SC_OK;
-    }
-    const unsigned runLength = std::min(count, kBatchSize);
-    const std::optional<std::uint64_t> bufferSize = checkedProduct(imageSize, runLength);
-    auto images = bufferSize ? allocateSamples<unsigned short>(*bufferSize) : nullptr;
-    if (!images) {
-        return SC_OUT_OF_RANGE;
-    }
     unsigned short* subImage = out;
-    for (std::uint64_t done = 0; done < count; done += runLength) {
-        const auto n = static_cast<unsigned>(std::min<std::uint64_t>(runLength, count - done));
-        const SCErrorCode result = getImages(static_cast<unsigned>(first + done), n, images.get());
-        if (result != SC_OK) {
-            return result;
-        }
-        for (unsigned k = 0; k < n; ++k) {
-            const unsigned short* image = images.get() + k * imageSize;
-            for (unsigned j = 0; j < r.height; ++j) {
-                const unsigned short* row = image + std::uint64_t{r.y + j} * w + r.x;
-                subImage = std::copy(row, row + r.width, subImage);
-            }
-        }
-    }
-    return SC_OK;
+    return forEachImageRun(
+        first, count, imageSize,
+        [this](unsigned channel, unsigned n, unsigned short* images) {
+            return getImages(channel, n, images);
+        },
+        [&](const unsigned short* images, unsigned n) {
+            subImage = copySubImages(images, n, w, imageSize, r, subImage);
+        });
 }
 
 SCErrorCode SCFile::computeRoiImage(unsigned first, unsigned count, unsigned short* out) const {
@@ -319,19 +346,12 @@ SCErrorCode SCFile::computeRoiImage(unsigned first, unsigned count, unsigned sho
         return SC_OUT_OF_RANGE;
     }
     const std::uint64_t imageSize = std::uint64_t{width()} * height();
-    auto sums = allocateZeroedSamples<std::uint64_t>(imageSize);
-    if (!sums) {
-        return SC_OUT_OF_RANGE;
-    }
-    const SCErrorCode result = forEachImageRun(primitivesOf(*this), first, count, imageSize,
-                                               [&](const unsigned short* images, unsigned n) {
-                                                   addImages(images, n, imageSize, sums.get());
-                                               });
-    if (result != SC_OK) {
-        return result;
-    }
-    storeScaledSums(sums.get(), imageSize, factor(), out);
-    return SC_OK;
+    return sumImages(
+        *this, first, count, imageSize,
+        [imageSize](const unsigned short* images, unsigned n, std::uint64_t* sums) {
+            addImages(images, n, imageSize, sums);
+        },
+        out);
 }
 
 SCErrorCode SCFile::computeSubRoiImage(unsigned first, unsigned count, const Rect& r,
@@ -341,19 +361,10 @@ SCErrorCode SCFile::computeSubRoiImage(unsigned first, unsigned count, const Rec
         return SC_OUT_OF_RANGE;
     }
     const std::uint64_t imageSize = std::uint64_t{w} * height();
-    const std::uint64_t subImageSize = std::uint64_t{r.width} * r.height;
-    auto sums = allocateZeroedSamples<std::uint64_t>(subImageSize);
-    if (!sums) {
-        return SC_OUT_OF_RANGE;
-    }
-    const SCErrorCode result =
-        forEachImageRun(primitivesOf(*this), first, count, imageSize,
-                        [&](const unsigned short* images, unsigned n) {
-                            addSubImages(images, n, w, imageSize, r, sums.get());
-                        });
-    if (result != SC_OK) {
-        return result;
-    }
-    storeScaledSums(sums.get(), subImageSize, factor(), out);
-    return SC_OK;
+    return sumImages(
+        *this, first, count, std::uint64_t{r.width} * r.height,
+        [&](const unsigned short* images, unsigned n, std::uint64_t* sums) {
+            addSubImages(images, n, w, imageSize, r, sums);
+        },
+        out);
 }
