@@ -7,12 +7,12 @@
 namespace {
 
 // Encodes with find(symbol) -> pointer to its code or null, bitCount(code) and
-// put(code, writer); the two code representations share everything else.
-template <class Find, class BitCount, class Put>
-bool encodeWith(const unsigned short* values, std::size_t count, BitVector& stream, Find find,
-                BitCount bitCount, Put put) {
-    using CodePtr = decltype(find(SCSymbol()));
-    std::vector<CodePtr> sequence;
+// put(code, writer), keeping the codes in `sequence` between the two passes; the two code
+// representations share everything else.
+template <class Find, class BitCount, class Put, class CodePtr>
+EncodeResult encodeWith(const unsigned short* values, std::size_t count, BitVector& stream,
+                        std::vector<CodePtr>& sequence, Find find, BitCount bitCount, Put put) {
+    sequence.clear();
     std::uint64_t streamBits = 0;
     bool complete = true;
     forEachRun(values, count, [&](const SCSymbol& symbol) {
@@ -26,7 +26,7 @@ bool encodeWith(const unsigned short* values, std::size_t count, BitVector& stre
     });
     if (!complete || streamBits > std::numeric_limits<std::uint32_t>::max()) {
         stream.assignZeros(0);
-        return false;
+        return complete ? EncodeResult::kTooLong : EncodeResult::kMissingCode;
     }
     stream.assignZeros(static_cast<std::uint32_t>(streamBits));
     BitWriter writer(stream);
@@ -34,7 +34,7 @@ bool encodeWith(const unsigned short* values, std::size_t count, BitVector& stre
         put(*code, writer);
     }
     writer.finish();
-    return true;
+    return EncodeResult::kEncoded;
 }
 
 bool allZero(const BitVector& bits) {
@@ -74,20 +74,30 @@ void runLengthEncode(const unsigned short* values, std::size_t count,
 
 bool encodeValues(const unsigned short* values, std::size_t count, const SCCodeTable& codes,
                   BitVector& stream) {
-    return encodeWith(
-        values, count, stream,
+    std::vector<const BitVector*> sequence;
+    const EncodeResult result = encodeWith(
+        values, count, stream, sequence,
         [&codes](const SCSymbol& symbol) -> const BitVector* {
             auto entry = codes.find(symbol);
             return entry == codes.end() ? nullptr : &entry->second;
         },
         [](const BitVector& code) { return code.bitCount(); },
         [](const BitVector& code, BitWriter& writer) { writer.put(code); });
+    return result == EncodeResult::kEncoded;
 }
 
 bool encodeValues(const unsigned short* values, std::size_t count, const HuffmanCodeBook& codes,
                   BitVector& stream) {
+    std::vector<const HuffmanCodeBook::Code*> sequence;
+    return encodeValues(values, count, codes, sequence, stream) == EncodeResult::kEncoded;
+}
+
+EncodeResult encodeValues(const unsigned short* values, std::size_t count,
+                          const HuffmanCodeBook& codes,
+                          std::vector<const HuffmanCodeBook::Code*>& sequence, BitVector& stream) {
     return encodeWith(
-        values, count, stream, [&codes](const SCSymbol& symbol) { return codes.find(symbol); },
+        values, count, stream, sequence,
+        [&codes](const SCSymbol& symbol) { return codes.find(symbol); },
         [](const HuffmanCodeBook::Code& code) { return code.bitCount; },
         [&codes](const HuffmanCodeBook::Code& code, BitWriter& writer) {
             codes.put(code, writer);

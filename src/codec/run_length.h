@@ -38,11 +38,21 @@ void runLengthEncode(const unsigned short* values, std::size_t count,
 
 // Makes stream the codes of the run-length symbols of values[0 .. count), concatenated without
 // padding, the first code at bit 0. Returns false, and leaves stream empty, when a symbol has no
-// code in the table or the stream would exceed 2^32 - 1 bits. Both overloads give the same bits.
+// code in the table or the stream would exceed 2^32 - 1 bits. All overloads give the same bits.
 bool encodeValues(const unsigned short* values, std::size_t count, const SCCodeTable& codes,
                   BitVector& stream);
 bool encodeValues(const unsigned short* values, std::size_t count, const HuffmanCodeBook& codes,
                   BitVector& stream);
+
+// What the overload below made of a value sequence.
+enum class EncodeResult { kEncoded, kMissingCode, kTooLong };
+
+// encodeValues for coding many streams: `sequence` holds the symbols' codes between the two
+// passes and keeps its memory from call to call, and the stream keeps its storage when its byte
+// count does not change. Anything but kEncoded leaves stream empty.
+EncodeResult encodeValues(const unsigned short* values, std::size_t count,
+                          const HuffmanCodeBook& codes,
+                          std::vector<const HuffmanCodeBook::Code*>& sequence, BitVector& stream);
 
 // Writes the value of each symbol run-length times into destination, from its first element on,
 // when the runs add up to exactly count values. Otherwise returns false and leaves destination

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
-#include <limits>
 #include <mutex>
 
 #include "api/sample_buffer.h"
@@ -12,37 +11,6 @@
 namespace {
 
 using lattix::lx_tuplink::ActionRef;
-
-// Codes `values` into `stream` with `codes`, keeping the symbols' codes in `sequence` between
-// the two passes. False, leaving `stream` untouched, when a symbol has no code (missing is then
-// set) or the stream would exceed 2^32 - 1 bits.
-bool codeValues(const unsigned short* values, unsigned count, const HuffmanCodeBook& codes,
-                std::vector<const HuffmanCodeBook::Code*>& sequence, BitVector& stream,
-                bool& missing) {
-    sequence.clear();
-    std::uint64_t bitCount = 0;
-    missing = false;
-    forEachRun(values, count, [&](const SCSymbol& symbol) {
-        const HuffmanCodeBook::Code* code = missing ? nullptr : codes.find(symbol);
-        if (code == nullptr) {
-            missing = true;
-            return;
-        }
-        sequence.push_back(code);
-        bitCount += code->bitCount;
-    });
-    if (missing || bitCount > std::numeric_limits<std::uint32_t>::max()) {
-        return false;
-    }
-    // Keeps the stream's storage when its byte count does not change.
-    stream.assignZeros(static_cast<std::uint32_t>(bitCount));
-    BitWriter writer(stream);
-    for (const HuffmanCodeBook::Code* code : sequence) {
-        codes.put(*code, writer);
-    }
-    writer.finish();
-    return true;
-}
 
 void appendUint32(std::vector<unsigned char>& bytes, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
@@ -121,12 +89,10 @@ void Controler::execute() {
 void Controler::encodeItem(unsigned i) {
     BitVector& stream = streams_[i];
     try {
-        bool missing = false;
-        if (!codeValues(buffer_.get() + std::uint64_t{i} * itemSize_, itemSize_, *codes_,
-                        codeSequences_[i], stream, missing)) {
-            assert(!missing && "the code table lacks a symbol of an item");
-            stream.assignZeros(0);
-        }
+        const EncodeResult result = encodeValues(buffer_.get() + std::uint64_t{i} * itemSize_,
+                                                 itemSize_, *codes_, codeSequences_[i], stream);
+        assert(result != EncodeResult::kMissingCode && "the code table lacks a symbol of an item");
+        (void)result;
     } catch (...) {
         stream.assignZeros(0);
     }
