@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
-#include <fstream>
 #include <utility>
 
 #include "api/sample_buffer.h"
-#include "codec/huffman_coding.h"
 #include "sc_api/scd.h"
+#include "scd/writer/cube_completion.h"
 #include "scd/writer/item_queue.h"
 #include "scd/writer/raw_item_reader.h"
 #include "scd/writer/scd_line_actions.h"
@@ -21,8 +19,6 @@ using lattix::lx_tuplink::ActionRef;
 using lattix::lx_tuplink::Processor;
 
 const char* const kImageFileSuffix = "__tmp__raw__image.raw";
-// A header that an image file of this name may have been given; removed with it.
-const char* const kImageHeaderSuffix = "__tmp__raw__image.rpl";
 
 constexpr unsigned kBlockLines = 32;
 constexpr int kRunLengthWorkers = 8;
@@ -122,10 +118,7 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
 void BatchEncoding::writeCube(unsigned linesCounted) {
     reader_->rewind();
     imageFile_.close();
-    const HuffmanTree tree = buildHuffmanTree(counts_.counts());
-    if (tree) {
-        computeHuffmanCodes(tree, header_.codes());
-    }
+    buildCodeTable(counts_, header_);
     const unsigned width = header_.width();
     {
         SystemOutputFileStream spectra;
@@ -143,10 +136,8 @@ void BatchEncoding::writeCube(unsigned linesCounted) {
         }
         header_.imageOffsets().resize(header_.depth());
     }
-    std::remove((name_ + kImageHeaderSuffix).c_str());
-    std::remove((name_ + kImageFileSuffix).c_str());
-    std::ofstream headerFile(name_ + ".scdh", std::ios::binary | std::ios::trunc);
-    header_.write(headerFile);
+    removeTemporaryImageFile(imageFile_.path());
+    writeHeaderFile(name_, header_);
 }
 
 void ImageRLEAction::execute() {

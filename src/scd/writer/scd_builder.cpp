@@ -1,17 +1,14 @@
 #include "scd/writer/scd_builder.h"
 
 #include <cstdio>
-#include <fstream>
 
-#include "codec/huffman_coding.h"
+#include "scd/writer/cube_completion.h"
 #include "scd/writer/raw_item_reader.h"
 
 namespace {
 
 const char* const kSpectrumFileSuffix = "__tmp_spectrum_file";
 const char* const kImageFileSuffix = "__tmp_image_file.raw";
-// A header that an image file of this name may have been given; removed with it.
-const char* const kImageHeaderSuffix = "__tmp_image_file.rpl";
 
 }  // namespace
 
@@ -54,16 +51,12 @@ void SCDBuilder<ThreadingPolicy>::completeCube() {
         spectrumFile_.close();
     }
     imageFile_.close();
-    const HuffmanTree tree = buildHuffmanTree(counts_.counts());
-    if (tree) {
-        computeHuffmanCodes(tree, header_.codes());
-    }
+    buildCodeTable(counts_, header_);
     encodeSpectrumFile();
     encodeImageFile();
-    removeTemporaryFiles();
-    std::remove((name_ + kImageHeaderSuffix).c_str());
-    std::ofstream headerFile(name_ + ".scdh", std::ios::binary | std::ios::trunc);
-    header_.write(headerFile);
+    std::remove((name_ + kSpectrumFileSuffix).c_str());
+    removeTemporaryImageFile(imageFile_.path());
+    writeHeaderFile(name_, header_);
 }
 
 template <class ThreadingPolicy>
