@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "processor/processor_state.h"
 #include "sc_api/scd.h"
 #include "support/eventually.h"
 #include "support/test_actions.h"
@@ -43,28 +42,6 @@ void startWorkers(Processor& processor, unsigned workers) {
     ASSERT_TRUE(eventually([&] { return gate->started() >= static_cast<int>(workers); }));
     gate->open();
     ASSERT_TRUE(processor.wait(gate.action, 0));
-}
-
-// Worker counts after posts that found `pending[i]` actions queued, on a processor state
-// driven directly: nothing is ever queued, so the workers stay idle and the counts are exact.
-std::vector<unsigned> workersAfterPosts(unsigned maxThreads, const std::vector<int>& pending) {
-    const tuplink::AutoRef<ProcessorState> state(new ProcessorState(maxThreads));
-    std::vector<unsigned> workers;
-    for (const int count : pending) {
-        state->ensureThreads(count);
-        workers.push_back(state->workerCount());
-    }
-    EXPECT_EQ(state->idleCount(), static_cast<int>(workers.back()));
-    state->shutdown();
-    return workers;
-}
-
-TEST(ProcessorWorkers, StartOnePerPostOnlyWhileMorePendingThanIdle) {
-    using Counts = std::vector<unsigned>;
-    EXPECT_EQ(workersAfterPosts(16, {1, 1, 2, 2, 0}), (Counts{1, 1, 2, 2, 2}));
-    EXPECT_EQ(workersAfterPosts(16, {10, 10, 10}), (Counts{1, 2, 3}));
-    EXPECT_EQ(workersAfterPosts(3, {10, 10, 10, 10, 10}), (Counts{1, 2, 3, 3, 3}));
-    EXPECT_EQ(workersAfterPosts(0, std::vector<int>(20, 100)).back(), 20u) << "0: no limit";
 }
 
 TEST(Processor, RunsAnActionOncePerPostingAndWaitsForTheLast) {
