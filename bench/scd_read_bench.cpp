@@ -16,14 +16,14 @@
 #include "sc_api/sc_file.h"
 #include "sc_api/scd.h"
 #include "scd/format/scd_header.h"
-#include "support/reference_scd_writer.h"
 #include "synth/eds_synthesizer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The cube, written once for the whole run and removed at exit.
+// The cube, written once for the whole run with the library's line builder and removed at
+// exit.
 class BenchCube {
   public:
     BenchCube() : directory_(fs::temp_directory_path() / "sc_api_scd_read_bench") {
@@ -31,14 +31,14 @@ class BenchCube {
         base_ = (directory_ / "demo").string();
         const eds::SpectrumImageSynthesizer synthesizer;
         const eds::SynthesisOptions& options = synthesizer.options();
-        test_support::ReferenceCube cube{options.width,  options.height, options.channels,
-                                         options.height, 1.0f,           {}};
-        cube.values.resize(std::size_t{options.width} * options.height * options.channels);
-        const std::size_t lineValues = std::size_t{options.width} * options.channels;
+        auto builder =
+            SCD::getBuilder(base_, options.width, options.height, options.channels, 1.0f);
+        std::vector<unsigned short> line(std::size_t{options.width} * options.channels);
         for (unsigned y = 0; y < options.height; ++y) {
-            synthesizer.synthesizeLine(y, cube.values.data() + y * lineValues);
+            synthesizer.synthesizeLine(y, line.data());
+            builder->addSpectrumLine(line.data());
         }
-        layout_ = test_support::writeReferenceSCD(base_, cube).value();
+        builder->close();
         file_.reset(SCD::openSCD(base_));
     }
     ~BenchCube() {
@@ -49,7 +49,6 @@ class BenchCube {
 
     SCFile& file() { return *file_; }
     const std::string& base() const { return base_; }
-    const test_support::ReferenceSCDLayout& layout() const { return layout_; }
     std::int64_t values() const {
         return std::int64_t{file_->width()} * file_->height() * file_->depth();
     }
@@ -57,7 +56,6 @@ class BenchCube {
   private:
     fs::path directory_;
     std::string base_;
-    test_support::ReferenceSCDLayout layout_;
     std::unique_ptr<SCFile> file_;
 };
 
@@ -138,9 +136,9 @@ void decodeImagesOnOneThread(benchmark::State& state) {
     const HuffmanDecodingTable table(tree.get());
     std::ifstream data(bench.base() + ".scdi", std::ios::binary);
     std::vector<BitVector> streams;
-    for (const test_support::StreamPlace& place : bench.layout().images) {
+    for (const std::uint64_t offset : header.imageOffsets()) {
         unsigned char length[4] = {};
-        data.seekg(static_cast<std::streamoff>(place.offset));
+        data.seekg(static_cast<std::streamoff>(offset));
         data.read(reinterpret_cast<char*>(length), 4);
         BitVector bits(std::uint32_t{length[0]} | std::uint32_t{length[1]} << 8 |
                        std::uint32_t{length[2]} << 16 | std::uint32_t{length[3]} << 24);
