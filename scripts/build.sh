@@ -18,8 +18,8 @@ case "$config" in
 esac
 
 dir=build/$config
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DSC_API_WERROR=ON \
-        -DSC_API_SANITIZE="$sanitize" >/dev/null
-fi
+# Configured on every run, so that a changed option or script takes effect; when nothing
+# changed this costs well under a second.
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DSC_API_WERROR=ON \
+      -DSC_API_SANITIZE="$sanitize" >/dev/null
 cmake --build "$dir" ${1:+--target "$@"}

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build
+  g++ cmake ninja-build clang-format python3
   libgtest-dev libbenchmark-dev
   libpng-dev libcli11-dev
 )
