@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "codec/huffman_coding.h"
-#include "codec/image_run_accumulator.h"
 #include "codec/run_length.h"
 #include "io/file_stream.h"
 #include "sc_api/raw_to_scd.h"
@@ -64,27 +63,6 @@ const std::vector<CubeShape> kShapes = {
     {CubeKind::kDense, 0, 3, 4, 3},        {CubeKind::kDense, 3, 0, 4, 0},
     {CubeKind::kDense, 3, 2, 0, 2},        {CubeKind::kDense, 0, 0, 0, 0}};
 INSTANTIATE_TEST_SUITE_P(Cubes, WriterIdentityTest, ::testing::ValuesIn(kShapes));
-
-// The symbols counted while lines arrive are exactly those that coding each finished channel
-// image emits: runs go on across lines, stop at 255, and lines never added count as zeros.
-TEST(ImageRunAccumulator, CountsTheSymbolsThatCodingTheImagesEmits) {
-    for (CubeKind kind : {CubeKind::kRandomRuns, CubeKind::kSparse, CubeKind::kDense}) {
-        for (unsigned acquired : {0u, 4u, 9u}) {
-            const ReferenceCube cube = randomCube(kind, 40, 9, 13, acquired, 100 + acquired);
-            SymbolCountTable table;
-            ImageRunAccumulator accumulator(40, 9, 13, table);
-            for (unsigned y = 0; y < acquired; ++y) {
-                accumulator.addLine(cube.values.data() + y * 40 * 13);
-            }
-            accumulator.finish();
-            std::vector<Values> images;
-            for (unsigned c = 0; c < 13; ++c) {
-                images.push_back(cube.image(c));
-            }
-            EXPECT_EQ(table.counts(), countSymbols(images)) << acquired << " lines";
-        }
-    }
-}
 
 class StreamEncoderTest : public ::testing::Test {
   protected:
