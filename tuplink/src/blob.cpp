@@ -36,6 +36,9 @@ bool Blob::set(std::size_t size, const void* source) {
     if (size == 0) {
         return true;
     }
+    if (size > kMaxSize) {
+        return false;
+    }
     std::shared_ptr<std::byte[]> storage(new (std::nothrow) std::byte[size]);
     if (!storage) {
         return false;

@@ -19,9 +19,13 @@ class TUPLINK_EXPORT Blob {
     Blob& operator=(Blob&& other) noexcept;
     ~Blob() = default;
 
+    // Largest size set() accepts.
+    static constexpr std::size_t kMaxSize = std::size_t{1} << 40;
+
     // Replaces the content with `size` bytes copied from `source`, or with `size` zero bytes
-    // when `source` is null. Returns false, leaving the blob empty, when the memory cannot be
-    // had. REQUIRES: `source`, if not null, does not point into this blob.
+    // when `source` is null. Returns false, leaving the blob empty, when `size` exceeds
+    // kMaxSize or the memory cannot be had. REQUIRES: `source`, if not null, does not point
+    // into this blob.
     bool set(std::size_t size, const void* source);
     // Moves the content of `source` into this blob (dropping what it held) and leaves `source`
     // empty. No byte is copied.

@@ -385,7 +385,13 @@ void Host::Impl::ioLoop() {
             }
         }
     }
-    // The sockets belong to this thread: close them here, dropping whatever is unsent.
+    // The sockets belong to this thread: close them here. Replies already sent get a bounded
+    // time to leave; closing the context waits at most that long for them.
+    try {
+        router_->set(zmq::sockopt::linger,
+                     static_cast<int>(std::min<long long>(1000, options_.stop_timeout.count())));
+    } catch (const zmq::error_t&) {
+    }
     router_.reset();
     zap_.reset();
 }
