@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include "probe_service.h"
@@ -11,6 +13,7 @@
 #include "support/eventually.h"
 #include "tuplink/client.h"
 #include "tuplink/host.h"
+#include "tuplink/registry.h"
 #include "tuplink/status.h"
 
 namespace {
@@ -106,6 +109,10 @@ TEST(HostSecurity, CurveServesKnownClientKeysAndRefusesOthers) {
     tuplink::HostOptions options = loopback(1);
     options.curve_secret_key = server.secret_key;
     options.curve_client_keys = {known.public_key};
+    std::atomic<int> refusals{0};
+    options.on_connection_event = [&](const std::string& line) {
+        refusals += line.starts_with("CURVE key refused for 127.0.0.1");
+    };
     tuplink::Host host(options);
     ASSERT_EQ(host.start(), 0);
 
@@ -122,6 +129,24 @@ TEST(HostSecurity, CurveServesKnownClientKeysAndRefusesOthers) {
     };
     EXPECT_EQ(callAs(known), 1);
     EXPECT_EQ(callAs(stranger), tuplink::STATUS_REFUSED);
+    EXPECT_GE(refusals.load(), 1);
+    {
+        tuplink::ClientOptions clientOptions;
+        clientOptions.curve_server_key = server.public_key;
+        clientOptions.curve_public_key = known.public_key;
+        clientOptions.curve_secret_key = known.secret_key;
+        Client client(clientOptions);
+        client.connect(host.endpoints().at(0));
+        Tuple results;
+        ASSERT_EQ(
+            client.call(probe::kService, "secure", probe::kInterface, "caller", Tuple(), results),
+            1);
+        EXPECT_STREQ(
+            static_cast<tuplink::AString*>(results.get_pvalue(Symbol("user"), tuplink::TYPE_STRING))
+                ->c_str(),
+            known.public_key.c_str())
+            << "the method sees which key called";
+    }
     Client plain;
     plain.set_timeout(500ms);
     plain.connect(host.endpoints().at(0));
@@ -129,6 +154,48 @@ TEST(HostSecurity, CurveServesKnownClientKeysAndRefusesOthers) {
     EXPECT_EQ(plain.call(probe::kService, "secure", probe::kInterface, "add", Tuple(), results),
               tuplink::STATUS_UNREACHABLE)
         << "no handshake without CURVE";
+}
+
+TEST(HostEvents, ConnectionsAndRefusedKeysAreReportedWithThePeer) {
+    std::mutex lock;
+    std::vector<std::string> events;
+    tuplink::HostOptions options = loopback(1);
+    options.on_connection_event = [&](const std::string& line) {
+        std::lock_guard guard(lock);
+        events.push_back(line);
+    };
+    auto seen = [&](const std::string& start) {
+        std::lock_guard guard(lock);
+        return std::any_of(events.begin(), events.end(),
+                           [&](const std::string& line) { return line.starts_with(start); });
+    };
+    tuplink::Host host(options);
+    ASSERT_EQ(host.start(), 0);
+    {
+        Client client;
+        client.connect(host.endpoints().at(0));
+        Tuple results;
+        ASSERT_EQ(
+            client.call(probe::kService, "events", probe::kInterface, "caller", Tuple(), results),
+            1);
+        EXPECT_STREQ(static_cast<tuplink::AString*>(
+                         results.get_pvalue(Symbol("address"), tuplink::TYPE_STRING))
+                         ->c_str(),
+                     "127.0.0.1");
+        EXPECT_FALSE(
+            static_cast<tuplink::AString*>(results.get_pvalue(Symbol("peer"), tuplink::TYPE_STRING))
+                ->empty());
+        EXPECT_TRUE(seen("connection from 127.0.0.1:"));
+    }
+    EXPECT_TRUE(eventually([&] { return seen("disconnected: 127.0.0.1:"); }));
+    tuplink::AutoRef<tuplink::Interface> direct =
+        tuplink::Registry::interface_factory(probe::kInterface)->create();
+    Tuple arguments;
+    Tuple results;
+    EXPECT_EQ(tuplink::Registry::method(probe::kInterface, "caller")
+                  ->invoke(direct.get(), arguments, results),
+              -1)
+        << "no caller outside a host";
 }
 
 TEST(HostSecurity, NonLocalEndpointsNeedKeysOrTheInsecureFlagAndKeysMustBeValid) {

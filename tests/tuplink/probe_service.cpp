@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tuplink/call_context.h"
 #include "tuplink/tuple.h"
 
 namespace probe {
@@ -115,6 +116,23 @@ class WhoAmI : public tuplink::Service::CallMethod {
     }
 };
 
+class Caller : public tuplink::Service::CallMethod {
+  public:
+    Caller() : CallMethod(kInterface, "tuplink.test.probe.caller") {}
+    int invoke(tuplink::Interface* target, Tuple&, Tuple& results) override {
+        return callOn(target, [&](ProbeInterface&) {
+            const tuplink::CallContext* caller = tuplink::current_call();
+            if (caller == nullptr) {
+                return -1;
+            }
+            results.set_string(Symbol("peer"), caller->peer_id.c_str());
+            results.set_string(Symbol("address"), caller->peer_address.c_str());
+            results.set_string(Symbol("user"), caller->user_id.c_str());
+            return 1;
+        });
+    }
+};
+
 class Fail : public tuplink::Service::CallMethod {
   public:
     Fail() : CallMethod(kInterface, "tuplink.test.probe.fail") {}
@@ -155,6 +173,7 @@ Count countMethod;
 Fill fillMethod;
 Sleep sleepMethod;
 WhoAmI whoamiMethod;
+Caller callerMethod;
 Fail failMethod;
 Notify notifyMethod;
 BrokenMethod brokenMethod;

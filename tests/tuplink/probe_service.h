@@ -16,6 +16,8 @@
 //   fill      "buffer" = "size" bytes of value "byte"; answers 1
 //   sleep     waits "ms" milliseconds (at most 10 s); answers 1
 //   whoami    "pid" = the serving process, "instance" = the service instance name; answers 1
+//   caller    "peer", "address", "user" = the caller as current_call() tells; -1 outside a
+//             host
 //   fail      throws
 //   notify    one-way: adds 1 to the notification count, sends no reply
 // and interface "tuplink.test.broken", whose factory makes nothing.

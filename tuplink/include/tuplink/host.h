@@ -32,6 +32,10 @@ struct HostOptions {
     bool allow_insecure = false;
     // Receives warnings; null writes them to the standard error.
     std::function<void(const std::string&)> log;
+    // Receives one line per connection event: a client connected or disconnected, or its
+    // CURVE key was refused (with its address). Called on the host's I/O thread: it must
+    // return quickly. Null: events are not reported.
+    std::function<void(const std::string&)> on_connection_event;
 };
 
 // Counters since start(), for monitoring and tests.
@@ -48,7 +52,8 @@ struct HostStats {
 // worker threads decodes requests and runs the calls, so slow calls do not hold up others.
 // Service and interface objects are made on the first call that names them, one per
 // (service, instance) and per interface of it, and shared by every client. No exception
-// leaves a host: a throwing method answers STATUS_METHOD_FAILED.
+// leaves a host: a throwing method answers STATUS_METHOD_FAILED. While a method runs,
+// current_call() (call_context.h) tells who called it.
 class TUPLINK_EXPORT Host {
   public:
     explicit Host(HostOptions options = {});

@@ -15,8 +15,10 @@
 #include <utility>
 #include <zmq.hpp>
 
+#include "connection_monitor.h"
 #include "endpoint_policy.h"
 #include "instance_table.h"
+#include "tuplink/call_context.h"
 #include "tuplink/registry.h"
 #include "tuplink/status.h"
 #include "tuplink/wire.h"
@@ -84,9 +86,30 @@ zmq::message_t encodeReply(Reply& reply, std::int64_t limit) {
     return message;
 }
 
+// Who sent the request: its routing id, and the address and CURVE user id that ZeroMQ
+// attached to the message.
+CallContext callerOf(Envelope& job) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    CallContext context;
+    const zmq::message_t& identity = job.route.front();
+    for (std::size_t index = 0; index < identity.size(); ++index) {
+        const auto byte = static_cast<unsigned char>(identity.data<char>()[index]);
+        context.peer_id += kHex[byte >> 4];
+        context.peer_id += kHex[byte & 15];
+    }
+    if (const char* address = zmq_msg_gets(job.payload.handle(), "Peer-Address")) {
+        context.peer_address = address;
+    }
+    if (const char* user = zmq_msg_gets(job.payload.handle(), "User-Id")) {
+        context.user_id = user;
+    }
+    return context;
+}
+
 // Finds the method and its interface object and runs the call. Sets `oneway` for a method
 // that wants no reply.
-int dispatch(Shared& shared, Request& request, Tuple& results, bool& oneway) {
+int dispatch(Shared& shared, const CallContext& caller, Request& request, Tuple& results,
+             bool& oneway) {
     ServiceFactory* serviceFactory = Registry::service_factory(request.service);
     if (serviceFactory == nullptr) {
         return STATUS_UNKNOWN_SERVICE;
@@ -106,6 +129,7 @@ int dispatch(Shared& shared, Request& request, Tuple& results, bool& oneway) {
     }
     oneway = method->is_oneway();
     try {
+        CallContextScope scope(caller);
         return method->invoke(target.get(), request.arguments, results);
     } catch (...) {
         results.clear();
@@ -115,6 +139,7 @@ int dispatch(Shared& shared, Request& request, Tuple& results, bool& oneway) {
 
 // Decodes and runs one request; the reply's payload is empty for a one-way call.
 Envelope serve(Shared& shared, Envelope job) {
+    const CallContext caller = callerOf(job);
     auto message = std::make_shared<zmq::message_t>(std::move(job.payload));
     Envelope out{std::move(job.route), zmq::message_t()};
     Request request;
@@ -126,7 +151,7 @@ Envelope serve(Shared& shared, Envelope job) {
         shared.malformed.fetch_add(1, std::memory_order_relaxed);
     }
     if (reply.status == 0) {
-        reply.status = dispatch(shared, request, reply.results, oneway);
+        reply.status = dispatch(shared, caller, request, reply.results, oneway);
     }
     if (!oneway) {
         out.payload = encodeReply(reply, shared.maxMessageSize);
@@ -204,9 +229,10 @@ class Host::Impl {
     HostOptions options_;
     std::set<std::string> clientKeys_;  // allowed CURVE client keys, 32 bytes each
     std::unique_ptr<zmq::context_t> context_;
-    std::unique_ptr<zmq::socket_t> router_;  // clients' requests and our replies
-    std::unique_ptr<zmq::socket_t> zap_;     // CURVE authentication requests, when secured
-    std::vector<std::string> bound_;         // endpoints as bound
+    std::unique_ptr<zmq::socket_t> router_;       // clients' requests and our replies
+    std::unique_ptr<zmq::socket_t> zap_;          // CURVE authentication requests, when secured
+    std::unique_ptr<ConnectionMonitor> monitor_;  // connection events, when reported
+    std::vector<std::string> bound_;              // endpoints as bound
     std::shared_ptr<Shared> shared_;
     std::vector<std::thread> workers_;
     std::thread ioThread_;
@@ -260,6 +286,10 @@ int Host::Impl::openSockets() {
         router_->set(zmq::sockopt::maxmsgsize, options_.max_message_size);
         router_->set(zmq::sockopt::sndhwm, options_.high_water_mark);
         router_->set(zmq::sockopt::rcvhwm, options_.high_water_mark);
+        if (options_.on_connection_event) {
+            monitor_ = std::make_unique<ConnectionMonitor>(*context_, *router_,
+                                                           options_.on_connection_event);
+        }
         if (zap_) {
             router_->set(zmq::sockopt::curve_server, 1);
             router_->set(zmq::sockopt::curve_secretkey, options_.curve_secret_key);
@@ -284,6 +314,7 @@ int Host::Impl::openSockets() {
 }
 
 void Host::Impl::closeSockets() {
+    monitor_.reset();
     router_.reset();
     zap_.reset();
     context_.reset();
@@ -339,10 +370,17 @@ int Host::Impl::start() {
 }
 
 void Host::Impl::ioLoop() {
-    zmq_pollitem_t items[3] = {{router_->handle(), 0, ZMQ_POLLIN, 0},
-                               {nullptr, shared_->wakeFd, ZMQ_POLLIN, 0},
-                               {zap_ ? zap_->handle() : nullptr, 0, ZMQ_POLLIN, 0}};
-    const int itemCount = zap_ ? 3 : 2;
+    // Requests and replies first, then the sockets that exist: monitor events, ZAP requests.
+    std::vector<zmq_pollitem_t> items{{router_->handle(), 0, ZMQ_POLLIN, 0},
+                                      {nullptr, shared_->wakeFd, ZMQ_POLLIN, 0}};
+    const std::size_t monitorItem = items.size();
+    if (monitor_) {
+        items.push_back({monitor_->handle(), 0, ZMQ_POLLIN, 0});
+    }
+    const std::size_t zapItem = items.size();
+    if (zap_) {
+        items.push_back({zap_->handle(), 0, ZMQ_POLLIN, 0});
+    }
     bool stopping = false;
     std::chrono::steady_clock::time_point deadline;
     for (;;) {
@@ -358,7 +396,8 @@ void Host::Impl::ioLoop() {
                                             deadline - std::chrono::steady_clock::now())
                                             .count());
         }
-        if (zmq_poll(items, itemCount, timeout) < 0 && zmq_errno() != EINTR) {
+        if (zmq_poll(items.data(), static_cast<int>(items.size()), timeout) < 0 &&
+            zmq_errno() != EINTR) {
             break;
         }
         if (items[1].revents & ZMQ_POLLIN) {
@@ -369,7 +408,10 @@ void Host::Impl::ioLoop() {
         if (items[0].revents & ZMQ_POLLIN) {
             receiveRequests();
         }
-        if (itemCount == 3 && (items[2].revents & ZMQ_POLLIN)) {
+        if (monitor_ && (items[monitorItem].revents & ZMQ_POLLIN)) {
+            monitor_->readEvents();
+        }
+        if (zap_ && (items[zapItem].revents & ZMQ_POLLIN)) {
             answerZap();
         }
         if (stopRequested_.load() && !stopping) {
@@ -392,6 +434,7 @@ void Host::Impl::ioLoop() {
                      static_cast<int>(std::min<long long>(1000, options_.stop_timeout.count())));
     } catch (const zmq::error_t&) {
     }
+    monitor_.reset();
     router_.reset();
     zap_.reset();
 }
@@ -486,11 +529,20 @@ void Host::Impl::answerZap() {
         const std::string requestId = request.size() >= 2 ? request[1].to_string() : "";
         const std::string status = allowed ? "200" : "400";
         const std::string text = allowed ? "OK" : "client key not allowed";
+        std::string user;  // the client key in Z85, which calls then see as their user id
+        if (allowed) {
+            char z85[41] = {};
+            zmq_z85_encode(z85, request[6].data<std::uint8_t>(), 32);
+            user = z85;
+        } else if (options_.on_connection_event) {
+            const std::string address = request.size() >= 4 ? request[3].to_string() : "";
+            options_.on_connection_event("CURVE key refused for " + address);
+        }
         zap_->send(zmq::buffer(std::string_view("1.0")), zmq::send_flags::sndmore);
         zap_->send(zmq::buffer(requestId), zmq::send_flags::sndmore);
         zap_->send(zmq::buffer(status), zmq::send_flags::sndmore);
         zap_->send(zmq::buffer(text), zmq::send_flags::sndmore);
-        zap_->send(zmq::buffer(std::string_view("")), zmq::send_flags::sndmore);
+        zap_->send(zmq::buffer(user), zmq::send_flags::sndmore);
         zap_->send(zmq::buffer(std::string_view("")), zmq::send_flags::none);
     } catch (const zmq::error_t&) {
     }
