@@ -81,11 +81,19 @@ class ChildProcess {
         }
     }
 
-    void signal(int number) const { ::kill(pid_, number); }
+    // Sends a signal to the program, if it was started and not yet reaped.
+    void signal(int number) const {
+        if (pid_ > 0 && !reaped_) {
+            ::kill(pid_, number);
+        }
+    }
 
     // Waits for the program to end; its exit code, 128 + signal for a killed one, or -1 when
-    // it still ran after `limit` (it is then killed).
+    // it still ran after `limit` (the destructor then kills it) or was never started.
     int wait(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        if (pid_ <= 0 || reaped_) {
+            return -1;
+        }
         const auto deadline = std::chrono::steady_clock::now() + limit;
         int status = 0;
         while (::waitpid(pid_, &status, WNOHANG) == 0) {

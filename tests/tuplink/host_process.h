@@ -21,6 +21,14 @@ class HostProcess {
         }
     }
 
+    // Stops the host as an operator would (SIGTERM), so that it removes its ipc:// file.
+    ~HostProcess() {
+        process_.signal(SIGTERM);
+        process_.wait(std::chrono::seconds(10));
+    }
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
     // The bound endpoint; empty when the host did not start.
     const std::string& endpoint() const { return endpoint_; }
     test_support::ChildProcess& process() { return process_; }
