@@ -27,7 +27,8 @@ class Client:
         self._context = context or zmq.Context.instance()
         self._socket = self._context.socket(zmq.DEALER)
         self._socket.setsockopt(zmq.LINGER, 0)
-        self._socket.setsockopt(zmq.IMMEDIATE, 1)  # never queue a request for no connection
+        # Not IMMEDIATE: it would discard a reply that arrived just before a disconnect.
+        # _send instead waits for a connection, so no request is queued for none.
         if curve_server_key:
             self._socket.curve_serverkey = _key(curve_server_key)
             self._socket.curve_publickey = _key(curve_public_key)
@@ -37,6 +38,7 @@ class Client:
             | zmq.EVENT_DISCONNECTED)
         self._socket.connect(endpoint)
         self._ids = itertools.count(1)
+        self._connected = False
         self._refused = False
         self._lost = False
 
@@ -68,16 +70,22 @@ class Client:
             if self._refused:
                 return statuses.REFUSED
             self._lost = False
-            try:
-                self._socket.send(request, zmq.NOBLOCK, copy=False)
-                return 0
-            except zmq.Again:
-                pass
-            if not self._wait(zmq.POLLOUT, deadline):
+            if self._connected:
+                try:
+                    self._socket.send(request, zmq.NOBLOCK, copy=False)
+                    return 0
+                except zmq.Again:
+                    pass
+            if not self._wait(zmq.POLLOUT if self._connected else 0, deadline):
                 self._read_events()
-                return statuses.REFUSED if self._refused else statuses.UNREACHABLE
+                if self._refused:
+                    return statuses.REFUSED
+                return statuses.TIMEOUT if self._connected else statuses.UNREACHABLE
 
     def _receive(self, request_id, deadline):
+        # A reply can arrive just before the connection closes and become readable just after
+        # the close is reported: after a drop, listen a little longer before giving up.
+        give_up = None
         while True:
             try:
                 frame = self._socket.recv(zmq.NOBLOCK, copy=False)
@@ -92,10 +100,10 @@ class Client:
                     return status, results
                 continue  # the late reply of an earlier call
             self._read_events()
-            if self._lost:
-                return statuses.CONNECTION_LOST, Tuple()
-            if not self._wait(zmq.POLLIN, deadline):
-                return statuses.TIMEOUT, Tuple()
+            if self._lost and give_up is None:
+                give_up = min(deadline, time.monotonic() + 0.2)
+            if not self._wait(zmq.POLLIN, give_up or deadline):
+                return (statuses.CONNECTION_LOST if give_up else statuses.TIMEOUT), Tuple()
 
     def _wait(self, events, deadline):
         """Waits for `events` on the socket or a connection event; False once past deadline."""
@@ -103,7 +111,8 @@ class Client:
         if left <= 0:
             return False
         poller = zmq.Poller()
-        poller.register(self._socket, events)
+        if events:
+            poller.register(self._socket, events)
         poller.register(self._monitor, zmq.POLLIN)
         poller.poll(left * 1000)
         return True
@@ -112,10 +121,12 @@ class Client:
         while self._monitor.poll(0):
             event = recv_monitor_message(self._monitor)["event"]
             if event == zmq.EVENT_HANDSHAKE_SUCCEEDED:
+                self._connected = True
                 self._refused = False
             elif event == zmq.EVENT_HANDSHAKE_FAILED_AUTH:
                 self._refused = True
             elif event == zmq.EVENT_DISCONNECTED:
+                self._connected = False
                 self._lost = True
 
 

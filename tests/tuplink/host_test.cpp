@@ -51,7 +51,7 @@ TEST(HostStop, RunningCallsFinishQueuedOnesAreRefusedThenObjectsGoInterfaceFirst
     std::atomic<int> first{0};
     std::atomic<int> second{0};
     std::jthread running([&] { first = sleepCall(endpoint, "stopping", 400); });
-    ASSERT_TRUE(eventually([&] { return host.stats().requests == 1; }));
+    ASSERT_TRUE(eventually([&] { return host.stats().calls_running == 1; }));
     std::jthread queued([&] { second = sleepCall(endpoint, "stopping", 400); });
     ASSERT_TRUE(eventually([&] { return host.stats().requests == 2; }));
     EXPECT_TRUE(host.stop());
@@ -73,7 +73,7 @@ TEST(HostStop, ACallOverTheStopTimeOutKeepsItsObjectsUntilItEnds) {
     ASSERT_EQ(host.start(), 0);
     std::atomic<int> status{0};
     std::jthread caller([&] { status = sleepCall(host.endpoints().at(0), "overdue", 800); });
-    ASSERT_TRUE(eventually([&] { return host.stats().requests == 1; }));
+    ASSERT_TRUE(eventually([&] { return host.stats().calls_running == 1; }));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(host.stop()) << "the call was still running";
     EXPECT_LT(std::chrono::steady_clock::now() - start, 700ms) << "stop is bounded";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -98,6 +99,8 @@ class Sleep : public tuplink::Service::CallMethod {
     int invoke(tuplink::Interface* target, Tuple& arguments, Tuple&) override {
         return callOn(target, [&](ProbeInterface&) {
             const int ms = std::clamp(arguments.get_int(Symbol("ms")), 0, 10000);
+            std::printf("sleeping %d\n", ms);  // tests that own the process wait for this
+            std::fflush(stdout);
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
             return 1;
         });

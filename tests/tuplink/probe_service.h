@@ -14,7 +14,8 @@
 //   add       "sum" = "a" + "b" (missing ints read as 0); answers 1
 //   count     "count" = calls of count on this interface object so far; answers it
 //   fill      "buffer" = "size" bytes of value "byte"; answers 1
-//   sleep     waits "ms" milliseconds (at most 10 s); answers 1
+//   sleep     prints "sleeping MS" on the standard output, then waits "ms" milliseconds (at
+//             most 10 s); answers 1
 //   whoami    "pid" = the serving process, "instance" = the service instance name; answers 1
 //   caller    "peer", "address", "user" = the caller as current_call() tells; -1 outside a
 //             host

@@ -226,7 +226,7 @@ TEST(TransportStop, TheHostProgramStopsOnSigtermAfterItsRunningCall) {
         arguments.set_int(Symbol("ms"), 1000);
         status = call(client, "sleep", arguments, results);
     });
-    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(host.process().read_line(), "sleeping 1000") << "the call runs";
     host.process().signal(SIGTERM);
     caller.join();
     EXPECT_EQ(status.load(), 1) << "the running call finished and was answered";

@@ -44,6 +44,7 @@ struct HostStats {
     std::uint64_t malformed = 0;        // answered with STATUS_MALFORMED
     std::uint64_t replies_sent = 0;     // handed to ZeroMQ
     std::uint64_t replies_dropped = 0;  // client gone or not reading (never waited for)
+    std::uint64_t calls_running = 0;    // calls in progress at this moment
 };
 
 // Serves the registered services (see registry.h) to clients over one ZeroMQ ROUTER socket.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <zmq.hpp>
 
 #include "endpoint_policy.h"
@@ -63,13 +64,15 @@ class Client::Impl {
     std::unique_ptr<zmq::socket_t> socket_;   // DEALER to the host
     std::unique_ptr<zmq::socket_t> monitor_;  // the socket's connection events
     std::uint64_t lastId_ = 0;                // id of the latest request
+    bool connected_ = false;                  // a connection's handshake has succeeded
     bool refused_ = false;                    // the host refused our CURVE key
     bool lost_ = false;                       // the connection dropped since the last send
 };
 
 int Client::Impl::configureSocket() {
     socket_->set(zmq::sockopt::linger, 0);
-    socket_->set(zmq::sockopt::immediate, 1);  // never queue a request for no connection
+    // Not ZMQ_IMMEDIATE: it would discard a reply that arrived just before a disconnect.
+    // send() instead waits for a connection, so no request is queued for none.
     socket_->set(zmq::sockopt::maxmsgsize, options_.max_reply_size);
     if (options_.curve_server_key.empty()) {
         return 0;
@@ -128,10 +131,12 @@ void Client::Impl::readEvents() {
             std::memcpy(&event, header.data(), sizeof event);
         }
         if (event == ZMQ_EVENT_HANDSHAKE_SUCCEEDED) {
+            connected_ = true;
             refused_ = false;
         } else if (event == ZMQ_EVENT_HANDSHAKE_FAILED_AUTH) {
             refused_ = true;
         } else if (event == ZMQ_EVENT_DISCONNECTED) {
+            connected_ = false;
             lost_ = true;
         }
     }
@@ -150,17 +155,21 @@ int Client::Impl::send(zmq::message_t& request, Clock::time_point deadline) {
             return STATUS_REFUSED;
         }
         lost_ = false;
-        if (socket_->send(request, zmq::send_flags::dontwait)) {
+        if (connected_ && socket_->send(request, zmq::send_flags::dontwait)) {
             return 0;
         }
         if (Clock::now() >= deadline) {
-            return STATUS_UNREACHABLE;
+            return connected_ ? STATUS_TIMEOUT : STATUS_UNREACHABLE;
         }
-        waitFor(ZMQ_POLLOUT, deadline);
+        waitFor(connected_ ? ZMQ_POLLOUT : 0, deadline);
     }
 }
 
 int Client::Impl::receive(std::uint64_t id, Tuple& results, Clock::time_point deadline) {
+    // A reply can arrive just before the connection closes and become readable just after
+    // the close is reported: after a drop, listen a little longer before giving up.
+    constexpr auto kGrace = std::chrono::milliseconds(200);
+    std::optional<Clock::time_point> giveUp;
     for (;;) {
         auto message = std::make_shared<zmq::message_t>();
         if (socket_->recv(*message, zmq::recv_flags::dontwait)) {
@@ -175,13 +184,14 @@ int Client::Impl::receive(std::uint64_t id, Tuple& results, Clock::time_point de
             return reply.status;
         }
         readEvents();
-        if (lost_) {
-            return STATUS_CONNECTION_LOST;
+        if (lost_ && !giveUp) {
+            giveUp = std::min(deadline, Clock::now() + kGrace);
         }
-        if (Clock::now() >= deadline) {
-            return STATUS_TIMEOUT;
+        const Clock::time_point until = giveUp ? *giveUp : deadline;
+        if (Clock::now() >= until) {
+            return giveUp ? STATUS_CONNECTION_LOST : STATUS_TIMEOUT;
         }
-        waitFor(ZMQ_POLLIN, deadline);
+        waitFor(ZMQ_POLLIN, until);
     }
 }
 

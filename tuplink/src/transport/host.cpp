@@ -209,8 +209,11 @@ class Host::Impl {
         if (!shared_) {
             return {};
         }
-        return {shared_->requests.load(), shared_->malformed.load(), shared_->repliesSent.load(),
-                shared_->repliesDropped.load()};
+        HostStats stats{shared_->requests.load(), shared_->malformed.load(),
+                        shared_->repliesSent.load(), shared_->repliesDropped.load()};
+        std::lock_guard guard(shared_->lock);
+        stats.calls_running = shared_->running;
+        return stats;
     }
 
   private:
