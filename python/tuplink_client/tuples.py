@@ -150,8 +150,8 @@ def _decode(code, value, depth):
         return value
     if code == TYPE_INT and isinstance(value, int) and not isinstance(value, bool):
         return value
-    if code == TYPE_FLOAT and isinstance(value, float):
-        return value
+    if code == TYPE_FLOAT and isinstance(value, (float, int)) and not isinstance(value, bool):
+        return float(value)
     if code == TYPE_STRING and isinstance(value, str):
         return value
     if code == TYPE_BLOB and isinstance(value, bytes):

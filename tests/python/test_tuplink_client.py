@@ -49,6 +49,7 @@ def every_type_sample():
             .set_bool("yes", True).set_bool("no", False)
             .set_int("min", -2**31).set_int("max", 2**31 - 1)
             .set_float("nan", math.nan).set_float("-inf", -math.inf).set_float("pi", math.pi)
+            .set_float("one", 1.0).set_float("minus zero", -0.0)
             .set_string("text", "Gr\u00fc\u00dfe, \u4e16\u754c \u2713").set_string("empty", "")
             .set_blob("blob", bytes(range(256)) * 4).set_blob("empty blob", b"")
             .set_float_array("values", [math.nan, math.inf, -math.inf, -0.0, 12.5])

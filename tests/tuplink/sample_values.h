@@ -26,6 +26,10 @@ inline tuplink::Tuple every_type_sample() {
     sample.set_int(Symbol("max"), INT_MAX);
     sample.set_int(Symbol("minus one"), -1);
     sample.set_float(Symbol("pi"), 3.141592653589793);
+    sample.set_float(Symbol("one"), 1.0);
+    sample.set_float(Symbol("zero"), 0.0);
+    sample.set_float(Symbol("minus zero"), -0.0);
+    sample.set_float(Symbol("2^60"), 1152921504606846976.0);
     sample.set_float(Symbol("nan"), std::nan(""));
     sample.set_float(Symbol("-inf"), -std::numeric_limits<double>::infinity());
     sample.set_string(Symbol("text"), "Gr\u00fc\u00dfe, \u4e16\u754c \u2713 \U0001F600");

@@ -146,7 +146,11 @@ TEST(Wire, MalformedMessagesOfEveryKindAreRefused) {
     EXPECT_EQ(decode(withEntry(3, [](Packer& out) { out.pack(2147483648ll); })), malformed)
         << "int out of range";
     EXPECT_EQ(decode(withEntry(2, [](Packer& out) { out.pack(1); })), malformed);
-    EXPECT_EQ(decode(withEntry(5, [](Packer& out) { out.pack(1); })), malformed);
+    EXPECT_EQ(decode(withEntry(5, [](Packer& out) { out.pack(std::string("1")); })), malformed);
+    Request lenient;
+    ASSERT_EQ(decode(withEntry(5, [](Packer& out) { out.pack(-3); }), lenient), 0)
+        << "an integral float written as an integer is taken";
+    EXPECT_EQ(lenient.arguments.get_float(Symbol("k"), 1.0), -3.0);
     EXPECT_EQ(decode(withEntry(9, [](Packer& out) { out.pack(std::string("bytes")); })), malformed);
     EXPECT_EQ(decode(withEntry(14,
                                [](Packer& out) {

@@ -37,6 +37,27 @@ struct BufferWriter {
     }
 };
 
+// msgpack's packer with a float 64 that stays one: packer::pack_double writes integral values
+// (1.0, -0.0) as integers, which changes their type and loses the sign of -0.0.
+template <class Stream>
+class Packer : public msgpack::packer<Stream> {
+  public:
+    explicit Packer(Stream& stream) : msgpack::packer<Stream>(stream), stream_(stream) {}
+
+    void pack_float64(double value) {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        char bytes[9];
+        bytes[0] = static_cast<char>(0xcb);
+        for (int index = 0; index < 8; ++index) {
+            bytes[1 + index] = static_cast<char>(bits >> (56 - 8 * index));
+        }
+        stream_.write(bytes, sizeof bytes);
+    }
+
+  private:
+    Stream& stream_;  // where the packer writes
+};
+
 // Whether every string, binary and list of the tuple fits msgpack's 32-bit lengths.
 bool encodable(const Tuple& tuple);
 
@@ -78,22 +99,22 @@ bool encodable(const Tuple& tuple) {
 }
 
 template <class Stream>
-void packString(msgpack::packer<Stream>& out, std::string_view text) {
+void packString(Packer<Stream>& out, std::string_view text) {
     out.pack_str(static_cast<std::uint32_t>(text.size()));
     out.pack_str_body(text.data(), static_cast<std::uint32_t>(text.size()));
 }
 
 template <class Stream>
-void packBinary(msgpack::packer<Stream>& out, const void* bytes, std::size_t size) {
+void packBinary(Packer<Stream>& out, const void* bytes, std::size_t size) {
     out.pack_bin(static_cast<std::uint32_t>(size));
     out.pack_bin_body(static_cast<const char*>(bytes), static_cast<std::uint32_t>(size));
 }
 
 template <class Stream>
-void packTuple(msgpack::packer<Stream>& out, const Tuple& tuple);
+void packTuple(Packer<Stream>& out, const Tuple& tuple);
 
 template <class Stream>
-void packValue(msgpack::packer<Stream>& out, const Tuple::Value& value) {
+void packValue(Packer<Stream>& out, const Tuple::Value& value) {
     out.pack_array(2);
     out.pack_int(value.type());
     switch (value.type()) {
@@ -104,7 +125,7 @@ void packValue(msgpack::packer<Stream>& out, const Tuple::Value& value) {
             out.pack_int(value.as<int>());
             break;
         case TYPE_FLOAT:
-            out.pack_double(value.as<double>());
+            out.pack_float64(value.as<double>());
             break;
         case TYPE_STRING:
             packString(out, value.as<AString>().str());
@@ -142,7 +163,7 @@ void packValue(msgpack::packer<Stream>& out, const Tuple::Value& value) {
 }
 
 template <class Stream>
-void packTuple(msgpack::packer<Stream>& out, const Tuple& tuple) {
+void packTuple(Packer<Stream>& out, const Tuple& tuple) {
     out.pack_array(2);
     packString(out, tuple.class_name());
     out.pack_map(static_cast<std::uint32_t>(tuple.size()));
@@ -159,7 +180,7 @@ struct RequestParts {
 };
 
 template <class Stream>
-void pack(msgpack::packer<Stream>& out, const RequestParts& request) {
+void pack(Packer<Stream>& out, const RequestParts& request) {
     out.pack_array(7);
     out.pack_unsigned_int(PROTOCOL_VERSION);
     out.pack_uint64(request.head.id);
@@ -171,7 +192,7 @@ void pack(msgpack::packer<Stream>& out, const RequestParts& request) {
 }
 
 template <class Stream>
-void pack(msgpack::packer<Stream>& out, const Reply& reply) {
+void pack(Packer<Stream>& out, const Reply& reply) {
     out.pack_array(4);
     out.pack_unsigned_int(PROTOCOL_VERSION);
     out.pack_uint64(reply.id);
@@ -187,7 +208,7 @@ bool headerFits(const RequestHead& request) {
 template <class Message>
 std::size_t sizeOf(const Message& message) {
     SizeCounter counter;
-    msgpack::packer<SizeCounter> out(counter);
+    Packer<SizeCounter> out(counter);
     pack(out, message);
     return counter.size;
 }
@@ -195,7 +216,7 @@ std::size_t sizeOf(const Message& message) {
 template <class Message>
 void encodeInto(const Message& message, std::byte* destination) {
     BufferWriter writer{reinterpret_cast<char*>(destination)};
-    msgpack::packer<BufferWriter> out(writer);
+    Packer<BufferWriter> out(writer);
     pack(out, message);
 }
 
@@ -291,8 +312,16 @@ class Reader {
                 value.as<int>() = static_cast<int>(number);
                 return true;
             case TYPE_FLOAT:
-                value.as<double>() = node.floating;
-                return node.kind == wire::Node::FLOAT32 || node.kind == wire::Node::FLOAT64;
+                // Some encoders write integral floats as integers: take those too.
+                if (node.kind == wire::Node::UINT) {
+                    value.as<double>() = static_cast<double>(node.unsignedValue);
+                } else if (node.kind == wire::Node::INT) {
+                    value.as<double>() = static_cast<double>(node.signedValue);
+                } else {
+                    value.as<double>() = node.floating;
+                    return node.kind == wire::Node::FLOAT32 || node.kind == wire::Node::FLOAT64;
+                }
+                return true;
             case TYPE_STRING: {
                 std::string text;
                 if (!this->text(node, text)) {
