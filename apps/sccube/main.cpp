@@ -1,10 +1,15 @@
 #include <CLI/CLI.hpp>
 
+#include "call_command.h"
 #include "demo.h"
+#include "serve_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"sccube: spectral-image cubes from the command line"};
     app.require_subcommand(1);
+    int status = 0;
+    addServeCommand(app, status);
+    addCallCommand(app, status);
 
     DemoOptions demo;
     CLI::App* demoCommand =
@@ -31,5 +36,5 @@ int main(int argc, char** argv) {
     if (demoCommand->parsed()) {
         return runDemo(demo);
     }
-    return 1;
+    return status;
 }
