@@ -91,6 +91,7 @@ int runServe(const ServeOptions& options) {
     host.max_message_size = options.maxReply;
     host.allow_insecure = options.insecure;
     host.log = [log](const std::string& line) { log->write(LogLevel::warning, line); };
+    host.on_connection_event = [log](const std::string& line) { log->write(LogLevel::info, line); };
     if (!options.curveSecretFile.empty()) {
         if (!readKey(options.curveSecretFile, host.curve_secret_key) ||
             !readClientKeys(options.curveClientsDirectory, host.curve_client_keys)) {

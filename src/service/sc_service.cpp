@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "service/refusal_log.h"
+#include "tuplink/call_context.h"
 
 namespace {
 
@@ -71,6 +72,21 @@ std::shared_ptr<const std::function<void(const std::string&)>> current() {
     std::lock_guard guard(settings().lock);
     return settings().log;
 }
+
+// " from ADDRESS (id PEER, key KEY)" for the call running on this thread; empty outside one.
+std::string caller() {
+    const tuplink::CallContext* call = tuplink::current_call();
+    if (call == nullptr) {
+        return {};
+    }
+    std::string text = " from " + (call->peer_address.empty() ? "local" : call->peer_address) +
+                       " (id " + call->peer_id;
+    if (!call->user_id.empty()) {
+        text += ", key " + call->user_id;
+    }
+    return text + ")";
+}
+
 }  // namespace
 
 bool enabled() {
@@ -80,7 +96,7 @@ bool enabled() {
 void write(const std::string& line) {
     if (auto log = current()) {
         try {
-            (*log)(line);
+            (*log)(line + caller());
         } catch (...) {  // a host's logging failure must not fail the call
         }
     }
