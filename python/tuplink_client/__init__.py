@@ -10,9 +10,13 @@
 Blobs come back as read-only numpy uint8 arrays and float arrays as read-only numpy float32
 arrays. Both view the bytes that the msgpack decoder produced: the message is copied once,
 by the decoder, and never element by element.
+
+For the cube service of `sccube serve`, open_cube(path) and start_cube(name, ...) give cube-level
+objects (tuplink_client.cube_service).
 """
 
 from .client import Client
+from .cube_service import CubeServiceError, RemoteCube, RemoteCubeBuilder, open_cube, start_cube
 from .tuples import (
     TYPE_BLOB,
     TYPE_BOOL,
@@ -27,4 +31,5 @@ from .tuples import (
 )
 from .statuses import *  # noqa: F401,F403  the status constants and status_text
 
-__all__ = ["Client", "Tuple"]
+__all__ = ["Client", "Tuple", "open_cube", "start_cube", "RemoteCube", "RemoteCubeBuilder",
+           "CubeServiceError"]
