@@ -146,6 +146,24 @@ class RemoteCubeBuilder:
             self._session.close()
             raise
         self.width, self.height, self.depth = width, height, depth
+        self._owner = True
+
+    @classmethod
+    def attach(cls, handle, client=None, endpoint=DEFAULT_ENDPOINT, instance="default"):
+        """A view of a cube that another client builds under `handle`, for example to watch
+        its live ROI image. Leaving it (or release()) does not release that handle."""
+        builder = cls.__new__(cls)
+        builder._session = _Session(BUILDER_INTERFACE, client, endpoint, instance)
+        builder.handle = handle
+        builder._owner = False
+        try:
+            builder.width, builder.height, builder.depth = (
+                builder._session.call(method, builder._arguments()).get_int(key)
+                for method, key in (("width", "w"), ("height", "h"), ("depth", "d")))
+        except Exception:
+            builder._session.close()
+            raise
+        return builder
 
     def _arguments(self):
         return Tuple().set_int("handle", self.handle)
@@ -176,10 +194,12 @@ class RemoteCubeBuilder:
         self._session.call("terminate", self._arguments())
 
     def release(self):
-        """Gives the handle back (closing the cube on the host if it was not terminated)."""
+        """Gives the handle back (closing the cube on the host if it was not terminated); an
+        attached view only lets go of its connection."""
         if self.handle is not None:
             try:
-                self._session.call("release", self._arguments())
+                if self._owner:
+                    self._session.call("release", self._arguments())
             finally:
                 self.handle = None
                 self._session.close()
