@@ -70,6 +70,10 @@ TEST_F(BuilderInterface, HandlesCountUpAndAreNeverReused) {
     EXPECT_EQ(start(service_, "wire/b"), 1);
     ASSERT_EQ(service_.builder("getStatus", ints({{"handle", 1}}), results), 1);
     EXPECT_EQ(results.get_int(Symbol("status"), -1), 0);
+    ASSERT_EQ(service_.builder("width", ints({{"handle", 1}}), results), 1);
+    EXPECT_EQ(results.get_int(Symbol("w")), 6);
+    ASSERT_EQ(service_.builder("height", ints({{"handle", 1}}), results), 1);
+    EXPECT_EQ(results.get_int(Symbol("h")), 4);
     ASSERT_EQ(service_.builder("release", Tuple(), results), 1);  // no "handle": handle 0
     EXPECT_EQ(service_.builder("release", ints({{"handle", 0}}), results), -1);
     EXPECT_EQ(service_.builder("getStatus", ints({{"handle", 0}}), results), -1);

@@ -147,6 +147,17 @@ TEST_F(CubeInterface, SpectraRegionsAndChannelListsComeBackAsTheCubeReadsThem) {
     std::vector<std::uint16_t> expected(std::size_t{w} * h * 2);
     ASSERT_EQ(cube->getImages(std::vector<unsigned>{2, 0}, expected.data()), SC_OK);
     EXPECT_EQ(bufferOf(results), expected);
+    const Rect area{1, 1, 4, 3};
+    service_test::setArea(arguments, area);
+    ASSERT_EQ(service.cube("getSubImagesAtChannels", arguments, results), 1);
+    expected.assign(4 * 3 * 2, 0);
+    ASSERT_EQ(cube->getSubImages(std::vector<unsigned>{2, 0}, area, expected.data()), SC_OK);
+    EXPECT_EQ(bufferOf(results), expected);
+    arguments.set_int(Symbol("z"), 1);
+    ASSERT_EQ(service.cube("getSubImage", arguments, results), 1);
+    expected.assign(4 * 3, 0);
+    ASSERT_EQ(cube->getSubImage(1, area, expected.data()), SC_OK);
+    EXPECT_EQ(bufferOf(results), expected);
     channels.clear();
     arguments.set_value(Symbol("channels"), tuplink::TYPE_LIST_INT, &channels);
     ASSERT_EQ(service.cube("getImagesAtChannels", arguments, results), 1);
