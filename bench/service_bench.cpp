@@ -52,6 +52,12 @@ struct Fixture {
         directory = ::mkdtemp(pattern);
         writeCube(directory + "/cube");
         cube.reset(SCD::openSCD(directory + "/cube"));
+        // One whole read first, so that neither side pays for a cold file cache or for
+        // starting the library's workers.
+        std::vector<unsigned short> everything(std::size_t{kWidth} * kHeight * kDepth);
+        if (cube) {
+            cube->getImages(0, kDepth, everything.data());
+        }
         SCService::setRoot(directory);
         tuplink::HostOptions options;
         options.endpoints = {"tcp://127.0.0.1:*"};
