@@ -132,8 +132,8 @@ TEST_F(BuilderInterface, LinesAreasAndRoiRequestsAreCheckedBeforeTheBuilderSeesT
 }
 
 TEST_F(BuilderInterface, AnAcquisitionOverTheWireWritesTheSameFilesAsInProcess) {
-    test_support::FragmentedCubeModel model = test_support::overlappingAreas();
-    model.factor = 0.5f;
+    const test_support::FragmentedCubeModel model = test_support::overlappingAreas();
+    ASSERT_EQ(model.factor, 1.0f);  // an integral float crosses the wire as a float
     FragmentedSCDBuilder local(dir_.file("local/cube"), model.width, model.height, model.depth,
                                model.factor);
     RemoteCubeBuilder remote(client_);

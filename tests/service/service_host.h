@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <sstream>
@@ -23,7 +24,12 @@ class ServiceHost {
             ready >> endpoint_;
         }
     }
-    ~ServiceHost() { stop(); }
+    // A host that ends other than cleanly (a sanitizer report, a crash, a hang) fails the test.
+    ~ServiceHost() {
+        if (!endpoint_.empty() && stop() != 0) {
+            ADD_FAILURE() << "sccube serve ended with status " << status_;
+        }
+    }
     ServiceHost(const ServiceHost&) = delete;
     ServiceHost& operator=(const ServiceHost&) = delete;
 
