@@ -73,10 +73,13 @@ HuffmanDecodingTable::HuffmanDecodingTable(HuffmanNode<SCSymbol>* root) {
 void HuffmanDecodingTable::buildRootSteps() {
     rootSteps_.resize(std::size_t{1} << kRootBits);
     for (std::uint32_t bits = 0; bits < rootSteps_.size(); ++bits) {
-        RootStep step{0, 0};
+        RootStep step{0, 0, SCSymbol(0, 0)};
         while (step.bitCount < kRootBits && (step.target & kLeaf) == 0) {
             step.target = children_[step.target][(bits >> step.bitCount) & 1];
             ++step.bitCount;
+        }
+        if ((step.target & kLeaf) != 0 && step.target != kMissing) {
+            step.symbol = leaves_[step.target & ~kLeaf];
         }
         rootSteps_[bits] = step;
     }
