@@ -173,9 +173,9 @@ void sumImagesOnOneThread(benchmark::State& state) {
     const HuffmanDecodingTable table(tree.get());
     std::ifstream data(bench.base() + ".scdi", std::ios::binary);
     std::vector<std::vector<unsigned char>> streams;
-    for (const test_support::StreamPlace& place : bench.layout().images) {
+    for (const std::uint64_t offset : header.imageOffsets()) {
         unsigned char length[4] = {};
-        data.seekg(static_cast<std::streamoff>(place.offset));
+        data.seekg(static_cast<std::streamoff>(offset));
         data.read(reinterpret_cast<char*>(length), 4);
         const std::uint32_t bitCount = std::uint32_t{length[0]} | std::uint32_t{length[1]} << 8 |
                                        std::uint32_t{length[2]} << 16 |
