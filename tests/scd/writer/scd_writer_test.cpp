@@ -181,6 +181,33 @@ TEST_F(SCDBuilderTest, CloseLeavesTheCubeFilesOnlyAndEveryLaterCallIsRefused) {
     EXPECT_TRUE(sameSCDFiles(base, dir.file("reference")));
 }
 
+// Lines are buffered in blocks: a ROI image taken after any line, whether the line is still in
+// memory, in the processor or in the temporary image file, sums exactly the lines added.
+TEST(SCDBuilderBlocksTest, RoiImagesAfterEveryLineCountTheBufferedLines) {
+    TempDir dir;
+    const ReferenceCube cube = randomCube(CubeKind::kRandomRuns, 7, 70, 9, 70, 5, 0.5f);
+    auto builder = SCD::getBuilder(dir.file("cube"), cube.width, cube.height, cube.depth, 0.5f);
+    ASSERT_TRUE(builder);
+    const std::size_t lineValues = std::size_t{cube.width} * cube.depth;
+    for (unsigned y = 0; y < cube.height; ++y) {
+        ASSERT_EQ(builder->addSpectrumLine(cube.values.data() + y * lineValues), SC_OK);
+        const unsigned first = y % 4;
+        const unsigned count = 1 + y % (cube.depth - first);
+        Values roi(std::size_t{cube.width} * cube.height, 0xFFFF);
+        ASSERT_EQ(builder->computeRoiImage(first, count, roi.data()), SC_OK);
+        for (unsigned p = 0; p < roi.size(); ++p) {
+            std::uint64_t sum = 0;
+            for (unsigned c = first; c < first + count && p / cube.width <= y; ++c) {
+                sum += cube.count(p % cube.width, p / cube.width, c);
+            }
+            ASSERT_EQ(roi[p], static_cast<unsigned short>(sum / 2)) << "line " << y;
+        }
+    }
+    ASSERT_EQ(builder->close(), SC_OK);
+    ASSERT_TRUE(writeReferenceSCD(dir.file("reference"), cube));
+    EXPECT_TRUE(sameSCDFiles(dir.file("cube"), dir.file("reference")));
+}
+
 TEST_F(SCDBuilderTest, RoiImageSumsTheLinesAddedSoFarUntilCancelWhichLeavesNothing) {
     auto builder = builderWith(2);
     ASSERT_TRUE(builder);
