@@ -9,6 +9,7 @@
 #include "codec/huffman_coding.h"
 #include "codec/huffman_encoding_table.h"
 #include "codec/run_length.h"
+#include "codec/symbol_count_table.h"
 #include "support/codec_bits.h"
 
 using namespace test_support;
@@ -205,4 +206,30 @@ TEST(ByteDecodingTest, ASingleLeafCodeDecodesZeroBitsOnly) {
     expectSameDecoding(bitsFromText("000"), tree, table, 8);
     expectSameDecoding(bitsFromText("010"), tree, table, 9);
     expectSameDecoding(BitVector(), tree, table, 0);
+}
+
+// The flat counts against an ordered map, with more distinct values than the flat rows hold
+// and counts that wrap past 2^32, added through tallies as the counting threads add them.
+TEST(SymbolCountTableTest, FlatCountsEqualThoseOfAMapWhateverTheValues) {
+    std::mt19937 random(13);
+    SCSymbolCounts expected;
+    SymbolCountTable table;
+    SymbolTally tally;
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 5000; ++i) {
+            const SCSymbol symbol(static_cast<unsigned char>(1 + random() % 255),
+                                  static_cast<unsigned short>(random() % (round < 3 ? 50 : 65536)));
+            const std::uint32_t times = i % 1000 == 0 ? 0xFFFFFFFFu : 1 + random() % 3;
+            tally.add(symbol, times);
+            expected[symbol] += times;
+        }
+        table.add(tally);
+        EXPECT_TRUE(tally.empty());
+        table.count({1, 7});
+        ++expected[{1, 7}];
+    }
+    tally.add({2, 2}, 0);  // counted zero times: present all the same
+    expected[{2, 2}] += 0;
+    table.add(tally);
+    EXPECT_EQ(table.counts(), expected);
 }
