@@ -113,7 +113,7 @@ class DemoCube {
     std::vector<std::uint16_t> values_;  // the cube, spectrum after spectrum
 };
 
-// A whole file mapped read-only.
+// A whole file mapped read-only, its pages mapped in at once.
 class MappedFile {
   public:
     explicit MappedFile(const std::string& path) {
@@ -121,7 +121,8 @@ class MappedFile {
         struct stat status {};
         if (descriptor >= 0 && ::fstat(descriptor, &status) == 0 && status.st_size > 0) {
             size_ = static_cast<std::size_t>(status.st_size);
-            void* address = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, descriptor, 0);
+            void* address =
+                ::mmap(nullptr, size_, PROT_READ, MAP_SHARED | MAP_POPULATE, descriptor, 0);
             data_ = address == MAP_FAILED ? nullptr : address;
         }
         if (descriptor >= 0) {

@@ -60,6 +60,10 @@ class HuffmanDecodingTable {
         std::uint32_t target;
         std::uint32_t bitCount;
         SCSymbol symbol;  // the leaf's symbol when target is a leaf, saving a second lookup
+        // When target is a leaf and the bits after its code hold a whole second code: that
+        // code's symbol and length (0: none). Only the byte decoder takes both at once.
+        SCSymbol second;
+        std::uint32_t secondBits;
     };
 
     void buildRootSteps();
@@ -205,6 +209,13 @@ bool HuffmanDecodingTable::decodeBytesWithInnerRoot(const unsigned char* bytes,
             if ((child & kLeaf) != 0 && child != kMissing) {
                 if (!emit(step.symbol)) {
                     return false;
+                }
+                if (step.secondBits != 0) {
+                    // Both codes lie within the kRootBits bits known to be there.
+                    position += step.secondBits;
+                    if (!emit(step.second)) {
+                        return false;
+                    }
                 }
                 continue;
             }
