@@ -8,12 +8,19 @@
 //    line_ms and raw_line_ms (medians), line_vs_raw, the medians of the first and the last
 //    tenth of the lines and last_vs_first, close_ms, then encode_ms (RawToSCD::encode of the
 //    same cube, in the same run) and close_vs_encode.
+//  - peakMemory: the peak resident memory of a fresh process (this program started again) that
+//    only runs RawToSCD::encode of the cube, or only builds it line by line from the raw file,
+//    less that of one that does nothing: encode_peak_MiB, builder_peak_MiB.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 #include <zstd.h>
 
 #include <numeric>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "bench_cube.h"
 #include "sc_api/scd.h"
@@ -131,6 +138,90 @@ void buildLineByLine(benchmark::State& state) {
 }
 BENCHMARK(buildLineByLine)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// The peak resident memory, in KiB, of this program run again with `arguments` (each run
+// prints its own, read from /proc when it ends); -1 on failure.
+long peakKilobytesOf(const std::string& arguments) {
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
+        return -1;
+    }
+    FILE* run = ::popen((std::string(self) + " " + arguments).c_str(), "r");
+    if (run == nullptr) {
+        return -1;
+    }
+    long kilobytes = -1;
+    if (std::fscanf(run, "%ld", &kilobytes) != 1) {
+        kilobytes = -1;
+    }
+    return ::pclose(run) == 0 ? kilobytes : -1;
+}
+
+// Prints the peak resident memory of this process in KiB (VmHWM).
+void printPeakKilobytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            std::printf("%ld\n", std::strtol(line.c_str() + 6, nullptr, 10));
+        }
+    }
+}
+
+void peakMemory(benchmark::State& state) {
+    DemoCube& cube = DemoCube::instance();
+    const std::string raw = cube.rawCube(false);
+    long baseline = 0, encode = 0, build = 0;
+    for (auto _ : state) {
+        baseline = peakKilobytesOf("--idle");
+        encode = peakKilobytesOf("--encode " + raw + " " + cube.file("peak_encoded"));
+        build = peakKilobytesOf("--build " + raw + " " + cube.file("peak_built"));
+    }
+    if (baseline < 0 || encode < 0 || build < 0) {
+        state.SkipWithError("a measuring process failed");
+        return;
+    }
+    state.counters["encode_peak_MiB"] = (encode - baseline) / 1024.0;
+    state.counters["builder_peak_MiB"] = (build - baseline) / 1024.0;
+}
+BENCHMARK(peakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The line builder fed from the raw file stored by vector (32-bit values), one line at a time.
+int buildFromRaw(const std::string& raw, const std::string& base) {
+    auto builder = SCD::getBuilder(base, kWidth, kHeight, kDepth, 1.0f);
+    std::ifstream in(raw + ".raw", std::ios::binary);
+    if (!builder || !in) {
+        return 1;
+    }
+    std::vector<std::uint32_t> words(std::size_t{kWidth} * kDepth);
+    std::vector<std::uint16_t> line(words.size());
+    for (unsigned y = 0; y < kHeight; ++y) {
+        in.read(reinterpret_cast<char*>(words.data()),
+                static_cast<std::streamsize>(words.size() * sizeof(std::uint32_t)));
+        std::copy(words.begin(), words.end(), line.begin());
+        builder->addSpectrumLine(line.data());
+    }
+    return builder->close() == SC_OK ? 0 : 1;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+// The benchmarks, or one of the measured runs of peakMemory.
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--idle") == 0) {
+        printPeakKilobytes();
+        return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--encode") == 0) {
+        const int result = RawToSCD::encode(argv[2], argv[3]);
+        printPeakKilobytes();
+        return result == 0 ? 0 : 1;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--build") == 0) {
+        const int result = buildFromRaw(argv[2], argv[3]);
+        printPeakKilobytes();
+        return result;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
