@@ -1,6 +1,7 @@
 #include "scd/writer/stream_encoder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <deque>
 #include <new>
@@ -67,8 +68,11 @@ class ChunkEncoder : public Action {
         streamEnds_.clear();
         try {
             for (unsigned i = 0; i < count_; ++i) {
-                table_->encodeStream(items_.get() + std::uint64_t{i} * itemSize_, itemSize_,
-                                     streams_);
+                const EncodeResult result = table_->encodeStream(
+                    items_.get() + std::uint64_t{i} * itemSize_, itemSize_, streams_);
+                assert(result != EncodeResult::kMissingCode &&
+                       "the code table lacks a symbol of an item");
+                (void)result;
                 streamEnds_.push_back(streams_.size());
             }
         } catch (const std::bad_alloc&) {
