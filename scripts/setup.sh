@@ -10,6 +10,7 @@ packages=(
   libpng-dev libcli11-dev
   libzmq3-dev cppzmq-dev libmsgpack-cxx-dev
   python3-zmq python3-msgpack python3-numpy python3-pytest
+  libzstd-dev
 )
 
 missing=()

@@ -34,6 +34,7 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::close() {
         return SC_FILE_ERROR;
     }
     try {
+        finishLines(false);
         completeCube();
     } catch (...) {
         // Out of memory: the cube is incomplete, and the builder closed all the same.
@@ -64,6 +65,7 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::cancel() {
     if (!isOpen()) {
         return SC_FILE_ERROR;
     }
+    finishLines(true);
     if (spectrumFile_.isOpen()) {
         spectrumFile_.close();
     }

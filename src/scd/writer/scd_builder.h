@@ -74,6 +74,10 @@ class SCDBuilder : public SCFileBuilder {
     ImageRunAccumulator& accumulator() { return accumulator_; }
     unsigned linesAdded() const { return linesAdded_; }
     void countLineAdded() { ++linesAdded_; }
+    // Called first by close() (discard false) and cancel() (discard true): a subclass that
+    // holds lines back sends them to the temporary files, or drops them, and waits until
+    // nothing works on the files any more.
+    virtual void finishLines(bool /*discard*/) {}
 
   private:
     // The work of close().

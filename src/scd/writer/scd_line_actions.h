@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+
+#include "codec/image_run_accumulator.h"
 #include "codec/symbol_count_table.h"
 #include "io/file_stream.h"
 #include "sc_api/processor.h"
@@ -56,4 +59,46 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
     OutputFileStream* stream_;      // where the values go
     const unsigned short* values_;  // the values
     std::uint64_t valueCount_;      // how many
+};
+
+// The work of a block of buffered lines of the line builder, in two actions that may run at
+// once: LineBlockSpectraAction writes the lines to the temporary spectrum file and counts the
+// spectra's symbols; LineBlockImagesAction appends the lines to the temporary image file and
+// feeds them to the image run accumulator. A failed write is kept in `error` (the first one).
+struct LineBlock {
+    const unsigned short* lines = nullptr;  // `count` lines of width x depth values
+    unsigned count = 0;
+    unsigned width = 0;
+    unsigned depth = 0;
+    std::atomic<int>* error = nullptr;  // SC_OK until a write fails
+};
+
+class LineBlockSpectraAction : public lattix::lx_tuplink::Action {
+  public:
+    LineBlockSpectraAction(const LineBlock& block, OutputFileStream& spectrumFile,
+                           SymbolCountTable& counts)
+        : block_(block), spectrumFile_(&spectrumFile), counts_(&counts) {}
+
+  protected:
+    void execute() override;
+
+  private:
+    LineBlock block_;
+    OutputFileStream* spectrumFile_;  // gets the lines as they are
+    SymbolCountTable* counts_;        // gets the symbols of every spectrum
+};
+
+class LineBlockImagesAction : public lattix::lx_tuplink::Action {
+  public:
+    LineBlockImagesAction(const LineBlock& block, TemporaryImageFile& imageFile,
+                          ImageRunAccumulator& accumulator)
+        : block_(block), imageFile_(&imageFile), accumulator_(&accumulator) {}
+
+  protected:
+    void execute() override;
+
+  private:
+    LineBlock block_;
+    TemporaryImageFile* imageFile_;     // gets the lines in image order
+    ImageRunAccumulator* accumulator_;  // counts the channel images
 };

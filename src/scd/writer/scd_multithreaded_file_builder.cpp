@@ -1,6 +1,10 @@
 #include "scd/writer/scd_multithreaded_file_builder.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
+
+#include "api/sample_buffer.h"
 
 #include "sc_api/processor.h"
 #include "sc_api/scd.h"
@@ -9,18 +13,44 @@
 
 namespace {
 
-using lattix::lx_tuplink::ActionList;
 using lattix::lx_tuplink::ActionRef;
 
-// Workers that share the spectra of one line.
-constexpr int kRunLengthWorkers = 8;
+constexpr unsigned kMostBlockLines = 32;
+constexpr std::uint64_t kBlockBudgetBytes = 32u << 20;
+
+unsigned blockLinesFor(unsigned width, unsigned depth) {
+    const std::uint64_t lineBytes = std::uint64_t{width} * depth * sizeof(unsigned short);
+    if (lineBytes == 0) {
+        return 0;
+    }
+    return static_cast<unsigned>(
+        std::min<std::uint64_t>(kMostBlockLines, kBlockBudgetBytes / lineBytes));
+}
 
 }  // namespace
 
 SCDMultiThreadedFileBuilder::SCDMultiThreadedFileBuilder(const std::string& name, unsigned width,
                                                          unsigned height, unsigned depth,
                                                          float factor)
-    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor) {}
+    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor) {
+    blockLines_ = std::min(blockLinesFor(width, depth), height);
+    if (blockLines_ != 0) {
+        const std::uint64_t blockValues = std::uint64_t{blockLines_} * width * depth;
+        filling_ = allocateSamples<unsigned short>(blockValues);
+        sent_ = allocateSamples<unsigned short>(blockValues);
+        if (!filling_ || !sent_) {
+            blockLines_ = 0;  // lines then go to the files one by one, unbuffered
+        }
+    }
+}
+
+SCDMultiThreadedFileBuilder::~SCDMultiThreadedFileBuilder() {
+    // A builder given up without close() or cancel() leaves every line in the temporary files.
+    if (isOpen()) {
+        finishLines(false);
+    }
+    waitForBlock();
+}
 
 SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* line) {
     if (!isOpen()) {
@@ -29,30 +59,63 @@ SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* l
     if (linesAdded() >= height()) {
         return SC_OUT_OF_RANGE;
     }
-    ItemQueue<MultiThreadingPolicy> spectra(line, depth(), width());
-    ActionList actions;
+    const std::uint64_t lineValues = std::uint64_t{width()} * depth();
     try {
-        const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts()));
-        for (int i = 0; i < kRunLengthWorkers; ++i) {
-            actions.add(runLength);
+        if (blockLines_ == 0) {
+            // Unbuffered: the line is a block of its own, done before returning.
+            waitForBlock();
+            const LineBlock block{line, 1, width(), depth(), &writeError_};
+            lattix::lx_tuplink::ActionList actions;
+            actions.add(ActionRef(new LineBlockSpectraAction(block, spectrumFile(), counts())));
+            actions.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
+            SCD::getProcessor().post(actions);
+            actions.wait(SCD::getProcessor(), 0);
+        } else {
+            std::copy_n(line, lineValues, filling_.get() + fillingLines_ * lineValues);
+            ++fillingLines_;
+            if (fillingLines_ == blockLines_) {
+                sendBlock();
+            }
         }
-        actions.add(ActionRef(new LineAppenderThread(imageFile(), line)));
-        actions.add(ActionRef(
-            new ItemWriterThread(spectrumFile(), line, std::uint64_t{width()} * depth())));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return SC_WRITE_ERROR;
     }
-    lattix::lx_tuplink::Processor& processor = SCD::getProcessor();
-    processor.post(actions);
-    try {
-        accumulator().addLine(line);
-    } catch (...) {
-        // Out of memory while counting: the code table may lack symbols of this line, which are
-        // then coded as empty streams; the actions must still be waited for.
-    }
-    actions.wait(processor, 0);
     countLineAdded();
-    return SC_OK;
+    return static_cast<SCErrorCode>(writeError_.load());
+}
+
+void SCDMultiThreadedFileBuilder::sendBlock() {
+    waitForBlock();
+    if (fillingLines_ == 0) {
+        return;
+    }
+    std::swap(filling_, sent_);
+    const LineBlock block{sent_.get(), fillingLines_, width(), depth(), &writeError_};
+    fillingLines_ = 0;
+    sentActions_.add(ActionRef(new LineBlockSpectraAction(block, spectrumFile(), counts())));
+    sentActions_.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
+    SCD::getProcessor().post(sentActions_);
+}
+
+void SCDMultiThreadedFileBuilder::waitForBlock() {
+    if (!sentActions_.empty()) {
+        sentActions_.wait(SCD::getProcessor(), 0);
+        sentActions_.clear();
+    }
+}
+
+void SCDMultiThreadedFileBuilder::finishLines(bool discard) {
+    if (discard) {
+        fillingLines_ = 0;
+    }
+    sendBlock();
+    waitForBlock();
+}
+
+SCErrorCode SCDMultiThreadedFileBuilder::computeRoiImage(unsigned first, unsigned count,
+                                                         unsigned short* out) {
+    waitForBlock();
+    return imageFile().computeRoiImage(first, count, out, filling_.get(), fillingLines_);
 }
 
 void SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned count,
