@@ -20,8 +20,9 @@ class SC_API_EXPORT SCRawIO {
 
     // Reads the ".rpl" file at `rplPath` (the full file name) into `header`.
     // SC_FILE_ERROR when it cannot be opened; SC_FORMAT_ERROR when a required key is missing,
-    // a number is not a plain unsigned decimal, or the data are not 4-byte unsigned values
-    // stored by "vector" or "image".
+    // a number is not a plain unsigned decimal, or the data are not 4-byte unsigned
+    // little-endian values starting at byte 0 ("offset" absent or 0) and stored by "vector" or
+    // "image". Files of other layouts are read by SCRawImport.
     static SCErrorCode readSCRawHeader(const std::string& rplPath, SCRawHeader& header);
 
     // Opens the raw cube `base`; null when the header is missing or refused, or the data file

@@ -65,23 +65,26 @@ class WordReader {
     std::size_t consumed_ = 0;  // characters taken so far
 };
 
-bool isRequiredKey(const std::string& word) {
+// The one optional key that is examined.
+constexpr const char* kOffsetKey = "offset";
+
+bool isExaminedKey(const std::string& word) {
     for (const char* key : kRequiredKeys) {
         if (word == key) {
             return true;
         }
     }
-    return false;
+    return word == kOffsetKey;
 }
 
-// The last value of every required key found in the text. A trailing key without a value
-// gets an empty one. Nothing when the text is longer than kMaxHeaderBytes.
+// The last value of every required key, and of "offset", found in the text. A trailing key without
+// a value gets an empty one. Nothing when the text is longer than kMaxHeaderBytes.
 std::optional<std::map<std::string, std::string>> readRequiredPairs(std::istream& in) {
     std::map<std::string, std::string> pairs;
     WordReader words(in);
     while (std::optional<std::string> key = words.next()) {
         std::string value = words.next().value_or(std::string());
-        if (isRequiredKey(*key)) {
+        if (isExaminedKey(*key)) {
             pairs[*key] = std::move(value);
         }
     }
@@ -107,6 +110,12 @@ std::optional<unsigned> parseUnsigned(const std::string& text) {
         }
     }
     return static_cast<unsigned>(value);
+}
+
+// Whether the data start at byte 0 of the data file: no "offset" key, or an offset of 0.
+bool startsAtFirstByte(const std::map<std::string, std::string>& pairs) {
+    const auto offset = pairs.find(kOffsetKey);
+    return offset == pairs.end() || parseUnsigned(offset->second) == 0u;
 }
 
 const char* recordByText(SCRawHeader::StorageFormat format) {
@@ -146,7 +155,8 @@ SCErrorCode readRplHeader(const std::string& rplPath, SCRawHeader& header) {
     header.width() = *width;
     header.height() = *height;
     header.depth() = *depth;
-    if (*dataLength != 4 || pairs.at("data-type") != "unsigned") {
+    if (*dataLength != 4 || pairs.at("data-type") != "unsigned" ||
+        pairs.at("byte-order") != "little-endian" || !startsAtFirstByte(pairs)) {
         return SC_FORMAT_ERROR;
     }
     const std::string& recordBy = pairs.at("record-by");

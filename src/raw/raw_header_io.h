@@ -11,11 +11,12 @@
 // Reads the header file `rplPath` into `header`. SC_FILE_ERROR when the file cannot be opened;
 // SC_FORMAT_ERROR when a required key (width, height, depth, record-by, data-type,
 // data-length, byte-order) is missing, a number is not a plain unsigned decimal that fits in
-// 32 bits, data-length is not 4, data-type is not "unsigned", record-by is neither "vector"
-// nor "image", or the file holds more than 1 MiB. When every number parses, the dimensions are
-// stored into `header` even if data-type, data-length or record-by is then refused; the format
-// is stored only on success. When a key occurs more than once the last value counts; "offset"
-// is ignored (data start at byte 0 of the data file).
+// 32 bits, data-length is not 4, data-type is not "unsigned", byte-order is not
+// "little-endian", an "offset" key is present with a value other than 0, record-by is neither
+// "vector" nor "image", or the file holds more than 1 MiB. When every number parses, the dimensions
+// are stored into `header` even if data-type, data-length or record-by is then refused; the format
+// is stored only on success. When a key occurs more than once the last value counts. Data
+// always start at byte 0 of the data file; files laid out otherwise are for the importer.
 SCErrorCode readRplHeader(const std::string& rplPath, SCRawHeader& header);
 
 // Creates or truncates `rplPath` and writes the nine header lines describing `header`: the

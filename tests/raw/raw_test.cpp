@@ -52,9 +52,7 @@ TEST(RplHeader, AcceptsAnyOrderAndSpacingButNotOtherLayoutsCapitalKeysOrNonDecim
     EXPECT_EQ(header.height(), 2u);
     EXPECT_EQ(header.format(), kByImage);
     for (const std::string& text :
-         {"offset 512 " + kDimensions + kLayout + "record-by vector",
-          kDimensions + " data-length 4 data-type unsigned byte-order big-endian record-by image",
-          kDimensions + " data-length 4 data-type unsigned record-by vector byte-order",
+         {"offset 0 " + kDimensions + kLayout + "record-by vector",
           "width 4294967295 height 0007 depth 1" + kLayout + "record-by vector"}) {
         EXPECT_EQ(readText(text), SC_OK) << text;
     }
@@ -66,6 +64,10 @@ TEST(RplHeader, AcceptsAnyOrderAndSpacingButNotOtherLayoutsCapitalKeysOrNonDecim
           kDimensions + " data-length 4 data-type signed byte-order x record-by vector",
           kDimensions + kLayout + "Record-By vector", kDimensions + kLayout + "record-by Image",
           kDimensions + " width x" + kLayout + "record-by vector", kDimensions + kLayout,
+          "offset 512 " + kDimensions + kLayout + "record-by vector",
+          "offset x " + kDimensions + kLayout + "record-by vector",
+          kDimensions + " data-length 4 data-type unsigned byte-order big-endian record-by image",
+          kDimensions + " data-length 4 data-type unsigned record-by vector byte-order",
           width("-1"), width("+5"), width("12abc"), width("0x10"), width("4294967296"),
           width("")}) {
         EXPECT_EQ(readText(text), SC_FORMAT_ERROR) << text;

@@ -1,0 +1,3 @@
+#include "sc_api/sc_progress.h"
+
+SCProgress::~SCProgress() = default;
