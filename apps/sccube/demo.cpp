@@ -80,7 +80,8 @@ class Demo {
             renderRoiImages(vectorBase, imageBase, builtBase) && acquireTiled(tiledBase) &&
             openThroughRegistry({vectorBase + ".raw", imageBase + ".raw", builtBase + ".scdh",
                                  convertedBase + ".scdh", tiledBase + ".scdh"}) &&
-            checkIntegrity({builtBase, convertedBase, tiledBase});
+            checkIntegrity({builtBase, convertedBase, tiledBase}) &&
+            recordEnergyScale({vectorBase, imageBase, builtBase, convertedBase, tiledBase});
         if (!ok) {
             std::printf("demo FAILED\n");
             return 1;
@@ -90,6 +91,25 @@ class Demo {
     }
 
   private:
+    // Stores the synthesiser's energy scale beside every cube, so that the everyday commands
+    // (sccube info, spectrum, image --energy) show energies. Channel c spans c to c + 1
+    // channel widths; its centre is half a width above its start.
+    bool recordEnergyScale(const std::vector<std::string>& bases) const {
+        SCEnergyCalibration scale;
+        scale.evPerChannel = options_.synthesis.channelWidthKeV * 1000.0;
+        scale.offsetEv = scale.evPerChannel / 2.0;
+        for (const std::string& base : bases) {
+            const SCStatus written = scale.write(base);
+            if (!written.ok()) {
+                std::printf("%s\n", written.message().c_str());
+                return false;
+            }
+        }
+        std::printf("\nEnergy scale (%g eV per channel) stored beside every cube as %s files\n",
+                    scale.evPerChannel, SCEnergyCalibration::EXTENSION);
+        return true;
+    }
+
     std::string path(const std::string& name) const {
         return options_.outputDirectory + "/" + name;
     }

@@ -1,13 +1,23 @@
 #include <CLI/CLI.hpp>
 
 #include "call_command.h"
+#include "commands.h"
 #include "demo.h"
+#include "exit_status.h"
 #include "serve_command.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"sccube: spectral-image cubes from the command line"};
+    CLI::App app{"sccube: look at, convert, check and import spectral-image cubes"};
     app.require_subcommand(1);
-    int status = 0;
+    app.footer(kExitStatusHelp);
+    int status = EXIT_OK;
+    addInfoCommand(app, status);
+    addConvertCommand(app, status);
+    addSpectrumCommand(app, status);
+    addImageCommand(app, status);
+    addCheckCommand(app, status);
+    addRmCommand(app, status);
+    addImportCommand(app, status);
     addServeCommand(app, status);
     addCallCommand(app, status);
 
@@ -32,7 +42,14 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 20000.0));
     demoCommand->add_option("--seed", demo.synthesis.seed, "random seed")->capture_default_str();
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& success) {
+        return app.exit(success);
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        return EXIT_USAGE;
+    }
     if (demoCommand->parsed()) {
         return runDemo(demo);
     }
