@@ -23,7 +23,8 @@ std::string lowered(std::string text) {
     return text;
 }
 
-// The first two words of every line that is not a comment, as key (lower-cased) and value.
+// The words of every line that is not a comment, taken in pairs as key (lower-cased) and value;
+// a line's last key without a word after it gets an empty value.
 Pairs readPairs(std::istream& in, bool& tooLong) {
     std::string text(kMaxHeaderBytes + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
@@ -35,12 +36,11 @@ Pairs readPairs(std::istream& in, bool& tooLong) {
     while (std::getline(lines, line)) {
         std::istringstream words(line);
         std::string key;
-        std::string value;
-        if (!(words >> key) || key[0] == ';' || key[0] == '#') {
-            continue;
+        while (words >> key && key[0] != ';' && key[0] != '#') {
+            std::string value;
+            words >> value;
+            pairs[lowered(key)] = value;
         }
-        words >> value;
-        pairs[lowered(key)] = value;
     }
     return pairs;
 }

@@ -5,9 +5,9 @@
 #include "sc_api/sc_raw_import.h"
 #include "sc_api/sc_status.h"
 
-// The ".rpl" header as other programs write it, read leniently: one key and its value per line
-// (the value may be empty, or several words, of which the first counts), keys in any case,
-// lines starting with ';' or '#' ignored, unknown keys ignored, the last occurrence of a key
+// The ".rpl" header as other programs write it, read leniently: keys and values as word pairs
+// within each line (a key may end a line without value; a line may hold several pairs), keys in any
+// case, lines starting with ';' or '#' ignored, unknown keys ignored, the last occurrence of a key
 // counting. See SCRawImport for the layouts accepted.
 //
 // MISSING_FILE or PERMISSION_DENIED when the file cannot be opened; DAMAGED_HEADER when a
