@@ -31,6 +31,8 @@ void catchInterrupts() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file that reaches the size limit fails its writes, reported as any full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool ProgressBar::interrupted() {

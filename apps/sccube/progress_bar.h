@@ -35,5 +35,6 @@ class ProgressBar : public SCProgress {
 };
 
 // Makes Ctrl-C (SIGINT) and SIGTERM set the flag ProgressBar::interrupted() reads instead of
-// ending the process at once.
+// ending the process at once, and makes writes beyond the file size limit fail instead of
+// ending it (SIGXFSZ ignored).
 void catchInterrupts();

@@ -19,11 +19,11 @@ std::string writeSmallCube(const std::string& base, SCCubeForm form) {
             writeRawCube(base, kSmallWidth, kSmallHeight, kSmallDepth,
                          form == SCCubeForm::RAW_IMAGE ? SCRawHeader::RECORD_BY_IMAGE
                                                        : SCRawHeader::RECORD_BY_VECTOR,
-                         distinctValue);
+                         smallCubeValue);
             return base + ".rpl";
         case SCCubeForm::SCD:
             writeRawCube(base + "_source", kSmallWidth, kSmallHeight, kSmallDepth,
-                         SCRawHeader::RECORD_BY_VECTOR, distinctValue);
+                         SCRawHeader::RECORD_BY_VECTOR, smallCubeValue);
             EXPECT_EQ(RawToSCD::encode(base + "_source", base), SC_OK);
             SCRawIO::removeSCRaw(base + "_source");
             return base + ".scdh";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -12,11 +13,17 @@
 namespace test_support {
 
 // Small cubes of every form, written into a directory for the tests of the tools that work on
-// named cubes. Each holds distinctValue counts (raw, compressed) or the twoAreasSideBySide
+// named cubes. Each holds smallCubeValue counts (raw, compressed) or the twoAreasSideBySide
 // model (fragmented).
 constexpr unsigned kSmallWidth = 6;
 constexpr unsigned kSmallHeight = 4;
 constexpr unsigned kSmallDepth = 9;
+
+// A count that differs for every (x, y, c) of a small cube and whose sums over the channels fit
+// in 16 bits.
+inline std::uint32_t smallCubeValue(unsigned x, unsigned y, unsigned c) {
+    return 1 + x + 10 * y + 100 * c;
+}
 
 // Writes the cube `base` in `form`: raw forms as another program would, SCD with RawToSCD from
 // a raw cube written beside it and removed, fragmented without the library's fragmented code.
