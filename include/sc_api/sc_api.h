@@ -34,3 +34,4 @@
 #include "sc_api/scd.h"
 #include "sc_api/shared_ptr.h"
 #include "sc_api/uncopyable.h"
+#include "sc_api/version.h"

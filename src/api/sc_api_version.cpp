@@ -1,0 +1,5 @@
+#include "sc_api/version.h"
+
+const char* scApiVersion() {
+    return SC_API_VERSION_STRING;
+}
