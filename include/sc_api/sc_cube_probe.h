@@ -38,7 +38,7 @@ class SC_API_EXPORT SCCubeProbe {
 
     // Opens the cube. Before handing any file to a reader it checks what the readers do not
     // report: missing files (which the SCD reader would otherwise create empty), access refused,
-    // a header of no known kind, a raw header that only SCRawIO's importer reads, a data file
+    // a header of no known kind, a raw header that only SCRawImport reads, a data file
     // shorter than its header promises. Never creates, changes or removes a file.
     static SCOpenedCube open(const std::string& name);
 

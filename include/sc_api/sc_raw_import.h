@@ -59,12 +59,12 @@ class SC_API_EXPORT SCRawImport {
 
     // Imports the pair rplPath / (rplPath without ".rpl") + ".raw" as the cube `outputBase` in
     // form `to` (not FRAGMENTED_SCD), published as SCCubeConversion publishes its outputs, with
-    // the header's calibration as the cube's calibration file. Values are rounded to the
-    // nearest integer only when `clip` is set; every value that is negative, fractional, not a
-    // number or above 65535 is counted in `report`, and without `clip` any such value refuses
-    // the import (VALUES_OUT_OF_RANGE, nothing written). With `clip` they become 0 ... 65535
-    // (negative and not-a-number to 0, too large to 65535, fractional rounded). DAMAGED_DATA
-    // when the data file is shorter than offset + width x height x depth x data-length.
+    // the header's calibration as the cube's calibration file. Every value that is negative,
+    // fractional, not a number or above 65535 is counted in `report`; without `clip` any such
+    // value refuses the import (VALUES_OUT_OF_RANGE, nothing written), with `clip` it becomes a
+    // count (negative and not-a-number 0, too large 65535, fractional rounded to the nearest).
+    // DAMAGED_DATA when the data file is shorter than offset + width x height x depth x
+    // data-length. Existing output files are replaced only when `replace` is true.
     // `progress` counts lines.
     static SCStatus importCube(const std::string& rplPath, const std::string& outputBase,
                                SCCubeForm to, bool clip, bool replace, SCRawImportReport& report,

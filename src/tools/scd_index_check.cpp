@@ -1,5 +1,6 @@
 #include "tools/scd_index_check.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <optional>

@@ -2,7 +2,8 @@
 # Installs the build in $1 to a staging prefix, moves the prefix elsewhere (the package must be
 # relocatable), then compiles every public header on its own against the installed include
 # directory, builds and runs a tiny CMake project (find_package) and a tiny Makefile project
-# (pkg-config), and runs the installed sccube. Any failure fails the test.
+# (pkg-config), runs the installed sccube, and makes the Debian packages, checking their
+# dependencies. Any failure fails the test.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,4 +33,13 @@ PKG_CONFIG_PATH="$prefix/lib/pkgconfig" make -s -C "$work/make_project"
 echo "== installed sccube"
 "$prefix/bin/sccube" info "$work/cmake_cube_packed.scdh" >/dev/null
 "$prefix/bin/sccube" check -q "$work/make_cube_packed"
+echo "== Debian packages"
+cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >/dev/null
+for package in libsc-api0 libsc-api-dev sccube; do
+  deb=$(ls "$work"/deb/${package}_*.deb)
+  dpkg-deb -f "$deb" Depends
+done | tee "$work/depends"
+grep -q "^libc6" "$work/depends"
+[ "$(grep -c "libsc-api0 (= " "$work/depends")" -eq 2 ]
+grep -q "libpng16" "$work/depends"
 echo "downstream builds passed"
