@@ -15,12 +15,22 @@ set_target_properties(sc_api PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS sc_api tuplink EXPORT sc_apiTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The middleware's transport, which sccube's serve and call subcommands use; no headers of it
+# are installed.
+if(TARGET tuplink_transport)
+  set_target_properties(tuplink_transport PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 0
+                                                     INSTALL_RPATH "$ORIGIN")
+  install(TARGETS tuplink_transport
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
+endif()
 
 # The public headers, and the middleware headers they include: the counted reference and list
 # types of the task processor's actions (tuplink::RefObject, AutoRef, BaseList) and the lock an
 # action hands out (tuplink::CriticalSection). The rest of tuplink stays private.
+# remote_cube.h belongs to the client library sc_api_remote, which is not installed.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/sc_api
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
+  PATTERN remote_cube.h EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/sc_api/version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sc_api COMPONENT development)
 install(FILES

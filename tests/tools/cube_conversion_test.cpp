@@ -118,7 +118,7 @@ TEST(CubeConversion, AnInterruptedConversionLeavesNothing) {
             TempDir dir;
             const std::string input = writeSmallCube(dir.file("in"), from);
             const std::set<std::string> before = filesIn(dir.path());
-            StopAfter stop(3);
+            StopAfter stop(2);
             EXPECT_EQ(SCCubeConversion::convert(input, dir.file("out"), to, false, &stop).problem,
                       SCProblem::INTERRUPTED);
             EXPECT_EQ(filesIn(dir.path()), before)
