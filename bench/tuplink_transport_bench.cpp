@@ -192,14 +192,14 @@ void plainBlobIpc(benchmark::State& state) {
     plainEcho(state, "ipc", kBlobSize);
 }
 
-BENCHMARK(emptyCallTcp)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(plainEmptyTcp)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(emptyCallIpc)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(plainEmptyIpc)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(blobCallTcp)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(plainBlobTcp)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(blobCallIpc)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(plainBlobIpc)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(emptyCallTcp)->Iterations(10000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(plainEmptyTcp)->Iterations(10000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(emptyCallIpc)->Iterations(10000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(plainEmptyIpc)->Iterations(10000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(blobCallTcp)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(plainBlobTcp)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(blobCallIpc)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(plainBlobIpc)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void printRatio(const char* what, const std::string& ours, const std::string& peer) {
     if (medians.count(ours) != 0 && medians.count(peer) != 0) {

@@ -5,6 +5,8 @@
 // end. With --call ENDPOINT METHOD MS it is instead a client that calls the probe's sleep
 // method and prints "calling" first: the tests kill it in the middle of its call.
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +39,11 @@ int runClient(const std::string& endpoint, int ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A test that dies (or is killed on a time-out) takes its hosts with it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() == 1) {
+        return 1;
+    }
     tuplink::HostOptions options;
     options.endpoints.clear();
     for (int index = 1; index < argc; ++index) {

@@ -197,6 +197,9 @@ TEST(TransportLimits, OversizedRequestsAndRepliesAreRefusedAndTheHostSurvives) {
         ->set(2 << 20, nullptr);
     EXPECT_EQ(call(client, "echo", huge, results), tuplink::STATUS_CONNECTION_LOST);
     EXPECT_EQ(call(client, "add", Tuple(), results), 1) << "reconnected, still served";
+    host.process().signal(SIGTERM);
+    EXPECT_EQ(host.process().wait(), 0);
+    EXPECT_NE(::access(host.endpoint().c_str() + 6, F_OK), 0) << "the socket file is removed";
 }
 
 TEST(TransportErrors, AnUnreachableHostIsReportedAsSuchWithinTheTimeOut) {

@@ -68,7 +68,8 @@ class TUPLINK_EXPORT Host {
     // started, or no thread could be made); on failure nothing is bound.
     int start();
     // Stops taking requests (queued ones are answered STATUS_UNAVAILABLE), waits up to
-    // stop_timeout for running calls and sends their replies, closes the socket, then
+    // stop_timeout for running calls and sends their replies, closes the socket (removing
+    // the files of its ipc:// endpoints), then
     // releases the interface objects and after them the service objects, newest first. A
     // call still running after the time-out keeps its own references: its objects are
     // destroyed when it ends, and its reply is dropped. Returns false only in that case.

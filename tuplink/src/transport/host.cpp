@@ -228,6 +228,7 @@ class Host::Impl {
     void answerZap();
     bool waitForCalls(std::chrono::steady_clock::time_point deadline);
     void leaveWorkers();
+    void removeSocketFiles() const;
 
     HostOptions options_;
     std::set<std::string> clientKeys_;  // allowed CURVE client keys, 32 bytes each
@@ -576,6 +577,15 @@ void Host::Impl::leaveWorkers() {
     workers_.clear();
 }
 
+// ZeroMQ leaves the file of an ipc:// endpoint behind when the socket closes.
+void Host::Impl::removeSocketFiles() const {
+    for (const std::string& endpoint : bound_) {
+        if (endpoint.starts_with("ipc://") && !endpoint.starts_with("ipc://@")) {
+            ::unlink(endpoint.c_str() + 6);
+        }
+    }
+}
+
 bool Host::Impl::stop() {
     if (!running()) {
         return true;
@@ -590,6 +600,7 @@ bool Host::Impl::stop() {
     }
     leaveWorkers();
     context_.reset();
+    removeSocketFiles();
     bound_.clear();
     shared_->instances.release_all();
     return finished;
