@@ -46,7 +46,7 @@ class Builder:
         """Appends the next line (top line first): a uint16 array of shape (width, depth),
         the spectra of the line's pixels. ValueError for another shape or dtype, or once the
         cube holds all its lines."""
-        height, width, depth = self._shape
+        _, width, depth = self._shape
         if not isinstance(line, np.ndarray):
             raise ValueError(f"a line is a numpy array, got {type(line).__name__}")
         if line.shape != (width, depth):
@@ -59,8 +59,6 @@ class Builder:
                 f"a line holds uint16 counts, got {line.dtype} (convert it with "
                 f"line.astype(np.uint16) once its values are known to fit)"
             )
-        if self.lines_added == height:
-            raise ValueError(f"the cube of shape {self._shape} already has its {height} lines")
         self._builder.add_line(np.ascontiguousarray(line))
 
     def roi(self, first, count):
