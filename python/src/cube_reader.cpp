@@ -18,9 +18,11 @@ namespace {
 constexpr unsigned kChannelsPerImageRead = 32;   // channel images fetched per readImages call
 constexpr unsigned kPixelsPerSpectrumRead = 32;  // positions per readSpectrumsAt call
 constexpr std::size_t kSpectrumBatchValues = 1u << 22;  // values per readSpectrums batch (8 MiB)
-// A raw cube stored by image reaches each value of a spectrum with a seek of its own; one seek
-// is counted as this many values read in sequence.
+// Reading a raw cube, one seek is counted as this many values read in sequence.
 constexpr std::uint64_t kSeekCost = 64;
+// Decoding a compressed stream costs, beyond its values, about as much as this many values
+// (posting its action, seeking and reading its bytes).
+constexpr std::uint64_t kStreamCost = 4096;
 
 // The header type stored at byte 8 of a compressed cube's header file: 1 simple, 2 fragmented.
 unsigned headerType(const std::string& headerPath) {
@@ -108,14 +110,14 @@ void CubeReader::checkRanges(IndexRange y, IndexRange x, IndexRange c) const {
 bool CubeReader::spectraAreCheaper(IndexRange y, IndexRange x, IndexRange c) const {
     const std::uint64_t pixels = std::uint64_t{y.size()} * x.size();
     const std::uint64_t plane = std::uint64_t{width_} * height_;
-    std::uint64_t spectraCost = pixels * depth_;
-    std::uint64_t imagesCost = plane * c.size();
-    if (format_ == CubeFormat::RawByVector) {
-        imagesCost = plane * depth_;  // every spectrum of the file passes by
-    } else if (format_ == CubeFormat::RawByImage) {
-        spectraCost *= kSeekCost;
+    switch (format_) {
+        case CubeFormat::RawByVector:  // a channel range is one seek and one read per pixel
+            return pixels * depth_ <= plane * (c.size() + kSeekCost);
+        case CubeFormat::RawByImage:  // a spectrum is one seek per channel
+            return pixels * depth_ * kSeekCost <= plane * c.size();
+        default:  // every stream is decoded whole, by an action of its own
+            return pixels * (depth_ + kStreamCost) <= c.size() * (plane + kStreamCost);
     }
-    return spectraCost <= imagesCost;
 }
 
 void CubeReader::readBlock(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out) {
@@ -132,7 +134,8 @@ void CubeReader::readBlock(IndexRange y, IndexRange x, IndexRange c, std::uint16
     }
 }
 
-void CubeReader::readFromSpectra(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out) {
+template <class Visit>
+void CubeReader::forEachSpectrumRun(IndexRange y, IndexRange x, Visit visit) {
     // Whole rows are consecutive pixels and are read several at a time.
     const bool wholeRows = x.size() == width_;
     const std::size_t rowValues = std::size_t{x.size()} * depth_;
@@ -142,18 +145,24 @@ void CubeReader::readFromSpectra(IndexRange y, IndexRange x, IndexRange c, std::
     std::vector<std::uint16_t> spectra(rowValues * rowsPerRead);
     underReadLock([&](SCFile& cube) {
         for (unsigned row = y.begin; row < y.end; row += rowsPerRead) {
-            const unsigned rows = std::min(rowsPerRead, y.end - row);
-            const unsigned pixels = rows * x.size();
+            const unsigned pixels = std::min(rowsPerRead, y.end - row) * x.size();
             std::fill(spectra.begin(), spectra.end(), 0);
             throwIfFailed(cube.readSpectrums(x.begin, row, pixels, spectra.data()),
                           "reading the spectra of '" + path_ + "'");
-            std::uint16_t* target = out + std::size_t{row - y.begin} * x.size() * c.size();
-            for (unsigned p = 0; p < pixels; ++p) {
-                const std::uint16_t* spectrum = spectra.data() + std::size_t{p} * depth_;
-                std::copy(spectrum + c.begin, spectrum + c.end, target + std::size_t{p} * c.size());
-            }
+            visit(std::size_t{row - y.begin} * x.size(), pixels, spectra.data());
         }
     });
+}
+
+void CubeReader::readFromSpectra(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out) {
+    forEachSpectrumRun(
+        y, x, [&](std::size_t firstPixel, unsigned runPixels, const std::uint16_t* spectra) {
+            std::uint16_t* target = out + firstPixel * c.size();
+            for (unsigned p = 0; p < runPixels; ++p) {
+                const std::uint16_t* spectrum = spectra + std::size_t{p} * depth_;
+                std::copy(spectrum + c.begin, spectrum + c.end, target + std::size_t{p} * c.size());
+            }
+        });
 }
 
 void CubeReader::readFromImages(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out) {
@@ -192,22 +201,17 @@ void CubeReader::sumChannels(IndexRange y, IndexRange x, IndexRange c, std::uint
         sumFromImages(y, x, c, out);
         return;
     }
-    // The channels are summed in slices whose counts fit in a bounded buffer.
-    const unsigned sliceChannels = static_cast<unsigned>(std::min<std::size_t>(
-        c.size(), std::max<std::size_t>(kChannelsPerImageRead, kSpectrumBatchValues / pixels)));
-    std::vector<std::uint16_t> counts(pixels * sliceChannels);
-    for (unsigned first = c.begin; first < c.end; first += sliceChannels) {
-        const IndexRange slice{first, std::min(c.end, first + sliceChannels)};
-        readFromSpectra(y, x, slice, counts.data());
-        for (std::size_t p = 0; p < pixels; ++p) {
-            const std::uint16_t* values = counts.data() + p * slice.size();
-            std::uint64_t sum = 0;
-            for (unsigned k = 0; k < slice.size(); ++k) {
-                sum += values[k];
+    forEachSpectrumRun(
+        y, x, [&](std::size_t firstPixel, unsigned runPixels, const std::uint16_t* spectra) {
+            for (unsigned p = 0; p < runPixels; ++p) {
+                const std::uint16_t* spectrum = spectra + std::size_t{p} * depth_;
+                std::uint64_t sum = 0;
+                for (unsigned channel = c.begin; channel < c.end; ++channel) {
+                    sum += spectrum[channel];
+                }
+                out[firstPixel + p] = sum;
             }
-            out[p] += sum;
-        }
-    }
+        });
 }
 
 void CubeReader::sumFromImages(IndexRange y, IndexRange x, IndexRange c, std::uint64_t* out) {

@@ -61,6 +61,10 @@ class CubeReader {
     void close();
 
   private:
+    // Reads the spectra of rows y, columns x in runs of consecutive pixels and calls
+    // visit(index of the run's first pixel in the request, pixels, their spectra).
+    template <class Visit>
+    void forEachSpectrumRun(IndexRange y, IndexRange x, Visit visit);
     void readFromSpectra(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out);
     void readFromImages(IndexRange y, IndexRange x, IndexRange c, std::uint16_t* out);
     void sumFromImages(IndexRange y, IndexRange x, IndexRange c, std::uint64_t* out);
