@@ -29,6 +29,8 @@ class Cube:
     def __init__(self, path):
         self._path = os.fspath(path)
         self._reader = _core.CubeReader(self._path)
+        self._shape = (self._reader.height, self._reader.width, self._reader.depth)
+        self._factor = self._reader.factor
         self.counts = _Counts(self)
 
     # --- What the cube is -------------------------------------------------------------------
@@ -40,7 +42,7 @@ class Cube:
 
     @property
     def shape(self):
-        return (self._reader.height, self._reader.width, self._reader.depth)
+        return self._shape
 
     @property
     def ndim(self):
@@ -49,7 +51,7 @@ class Cube:
     @property
     def factor(self):
         """Scale factor by which stored counts are multiplied when read."""
-        return self._reader.factor
+        return self._factor
 
     @property
     def dtype(self):
@@ -90,6 +92,12 @@ class Cube:
 
     def read_counts(self, key):
         """``cube.counts[key]``: the stored counts selected by a numpy-style index."""
+        if type(key) is tuple and len(key) == 2 and type(key[0]) is int and type(key[1]) is int:
+            # cube[y, x], the most frequent read, without the general index machinery.
+            height, width, _ = self._shape
+            y, x = key
+            if -height <= y < height and -width <= x < width:
+                return self._reader.read_spectrum(y % height, x % width)
         selections = resolve(key, self.shape)
         bounds = [v for s in selections for v in (s.begin, s.end)]
         block = self._reader.read_block(*bounds)
@@ -97,7 +105,7 @@ class Cube:
 
     def __getitem__(self, key):
         counts = self.read_counts(key)
-        return counts if self.factor == 1.0 else _scale(counts, self.factor)
+        return counts if self._factor == 1.0 else _scale(counts, self._factor)
 
     def __array__(self, dtype=None):
         data = self[...]

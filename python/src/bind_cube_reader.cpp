@@ -25,6 +25,16 @@ py::array_t<std::uint16_t> readBlock(CubeReader& cube, IndexRange y, IndexRange 
     return block;
 }
 
+py::array_t<std::uint16_t> readSpectrum(CubeReader& cube, unsigned y, unsigned x) {
+    py::array_t<std::uint16_t> spectrum(cube.depth());
+    std::uint16_t* out = spectrum.mutable_data();
+    {
+        py::gil_scoped_release unlocked;
+        cube.readBlock({y, y + 1}, {x, x + 1}, {0, cube.depth()}, out);
+    }
+    return spectrum;
+}
+
 py::array_t<std::uint64_t> sumChannels(CubeReader& cube, IndexRange y, IndexRange x, IndexRange c) {
     py::array_t<std::uint64_t> sums({y.size(), x.size()});
     std::uint64_t* out = sums.mutable_data();
@@ -87,6 +97,7 @@ void bindCubeReader(py::module_& module) {
                 unsigned c1) {
                  return readBlock(cube, {y0, y1}, {x0, x1}, {c0, c1});
              })
+        .def("read_spectrum", &readSpectrum)
         .def("sum_channels",
              [](CubeReader& cube, unsigned y0, unsigned y1, unsigned x0, unsigned x1, unsigned c0,
                 unsigned c1) {
