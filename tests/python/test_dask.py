@@ -32,11 +32,12 @@ def test_scaled_dask_arrays_and_default_chunks(cube_dir):
     np.testing.assert_array_equal(counts.compute(scheduler="sync"), expected_for("scaled.scdh"))
 
 
-def test_a_local_cluster_of_worker_processes_computes_what_numpy_computes(cube_dir):
+def test_a_local_cluster_of_worker_processes_computes_what_numpy_computes(cube_dir, tmp_path):
     from distributed import Client, LocalCluster
 
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                      dashboard_address=None, worker_dashboard_address=None) as cluster, \
+                      dashboard_address=None, worker_dashboard_address=None,
+                      local_directory=str(tmp_path)) as cluster, \
             Client(cluster, timeout=60) as client:
         arrays = []
         for cube_file in ("built.scdh", "vector.raw", "tiled.scdh"):
