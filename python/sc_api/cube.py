@@ -1,6 +1,7 @@
 """Reading cubes as numpy arrays, and as dask arrays whose chunks are read where they run."""
 
 import os
+import uuid
 
 import numpy as np
 
@@ -206,7 +207,8 @@ def _dask_array(path, shape, chunks, scaled, dtype):
 
     dtype = dtype if scaled else np.dtype(np.uint16)
     chunks = da.core.normalize_chunks(chunks, shape, dtype=dtype)
-    name = "sc_api-read-" + tokenize(path, os.stat(path).st_mtime_ns, chunks, scaled)
+    # Each array gets a graph of its own: the files may change between two calls.
+    name = "sc_api-read-" + tokenize(path, chunks, scaled, uuid.uuid4().hex)
     edges = [np.concatenate(([0], np.cumsum(c))).tolist() for c in chunks]
     layer = {}
     for i in range(len(chunks[0])):
