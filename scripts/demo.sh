@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh release sccube
+scripts/build.sh release sccube sc_api_python_core
 build/release/apps/sccube demo --out demo-output "$@"

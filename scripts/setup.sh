@@ -11,6 +11,8 @@ packages=(
   libzmq3-dev cppzmq-dev libmsgpack-cxx-dev
   python3-zmq python3-msgpack python3-numpy python3-pytest
   libzstd-dev
+  pybind11-dev python3-dev
+  python3-dask python3-distributed python3-hyperspy python3-matplotlib
 )
 
 missing=()
