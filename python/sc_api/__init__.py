@@ -8,8 +8,8 @@ Open a cube (raw ``.raw``, compressed or fragmented ``.scdh``) and read it as nu
         fe_map = cube.roi(630, 12)           # sum of channels 630..641 per pixel
         lazy = cube.to_dask()                # chunks read by the tasks themselves
 
-Build cubes line by line with ``sc_api.build``, convert, check and remove them with
-``convert``, ``check``, ``remove``; ``sc_api.hyperspy.load`` makes HyperSpy signals. Failures
+Build cubes line by line with ``sc_api.build``; convert, import, check and remove them with
+``convert``, ``import_rpl``, ``check``, ``remove``; ``sc_api.hyperspy.load`` makes HyperSpy signals. Failures
 reported by the library raise ``sc_api.Error`` (with its ``code``); bad indices, shapes and
 dtypes raise IndexError or ValueError.
 """
@@ -19,10 +19,11 @@ import importlib
 from ._errors import FILE_ERROR, FORMAT_ERROR, OK, OUT_OF_RANGE, WRITE_ERROR, Error
 from .builder import Builder, build
 from .cube import Cube, open
-from .files import check, convert, remove
+from .files import CheckReport, check, convert, import_rpl, remove
 
 __all__ = [
     "Builder",
+    "CheckReport",
     "Cube",
     "Error",
     "FILE_ERROR",
@@ -33,6 +34,7 @@ __all__ = [
     "build",
     "check",
     "convert",
+    "import_rpl",
     "open",
     "remove",
 ]

@@ -74,6 +74,20 @@ class Cube:
         return self._reader.closed
 
     @property
+    def calibration(self):
+        """The cube's energy scale as (eV per channel, eV of channel 0), or None when it has
+        none (kept beside the cube in its ".calibration" file)."""
+        return self._reader.calibration
+
+    @property
+    def energies(self):
+        """Energy of each channel in keV, or None for a cube without calibration."""
+        if self.calibration is None:
+            return None
+        ev_per_channel, offset_ev = self.calibration
+        return (offset_ev + ev_per_channel * np.arange(self._shape[2])) / 1000.0
+
+    @property
     def acquired(self):
         """Boolean map (height, width) of the pixels that hold acquired data (all True except
         in a fragmented cube whose areas do not cover the map)."""
@@ -187,9 +201,10 @@ def _scaled_if(values, factor, scaled):
 
 
 def open(path):
-    """Opens the cube named by ``path``, a ``.raw`` file (raw cube) or ``.scdh`` file
-    (compressed or fragmented cube), through the library's loader registry. Raises
-    ``sc_api.Error`` when it cannot be opened."""
+    """Opens the cube named by ``path``: its ``.scdh`` file (compressed or fragmented cube),
+    its ``.raw`` or ``.rpl`` file (raw cube), or its name without extension. Raises
+    ``sc_api.Error`` saying why when it does not open (``error.problem``: 'missing_file',
+    'not_a_cube', 'damaged_header', 'foreign_layout', ...)."""
     return Cube(path)
 
 

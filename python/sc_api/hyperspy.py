@@ -25,11 +25,14 @@ def load(path, lazy=False, chunks=("auto", "auto", -1), energy_scale=None, energ
     """The cube at ``path`` as a HyperSpy Signal1D of shape (height, width | depth).
 
     With ``lazy=True`` the signal is lazy over ``cube.to_dask(chunks)``: nothing is read until
-    computed, and the chunks are read where they are computed. The signal axis is in keV when
-    ``energy_scale`` (keV per channel, with ``energy_offset`` the energy of channel 0) is
-    given, in channels otherwise."""
+    computed, and the chunks are read where they are computed. The signal axis is in keV, from
+    the cube's calibration or from ``energy_scale`` (keV per channel, with ``energy_offset``
+    the energy of channel 0) when given; in channels when neither is known."""
     energy = None if energy_scale is None else (float(energy_scale), float(energy_offset))
     with open_cube(path) as cube:
+        if energy is None and cube.calibration is not None:
+            ev_per_channel, offset_ev = cube.calibration
+            energy = (ev_per_channel / 1000.0, offset_ev / 1000.0)
         data = cube.to_dask(chunks) if lazy else cube[...]
         axes = _axes(cube.shape, energy)
         details = {"format": cube.format, "version": cube.version, "factor": cube.factor}

@@ -92,6 +92,14 @@ void bindCubeReader(py::module_& module) {
         .def_property_readonly("format",
                                [](const CubeReader& cube) { return formatName(cube.format()); })
         .def_property_readonly("closed", &CubeReader::isClosed)
+        .def_property_readonly("calibration",
+                               [](const CubeReader& cube) -> py::object {
+                                   const SCEnergyCalibration& scale = cube.calibration();
+                                   if (!scale.isValid()) {
+                                       return py::none();
+                                   }
+                                   return py::make_tuple(scale.evPerChannel, scale.offsetEv);
+                               })
         .def("read_block",
              [](CubeReader& cube, unsigned y0, unsigned y1, unsigned x0, unsigned x1, unsigned c0,
                 unsigned c1) {

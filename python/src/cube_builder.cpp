@@ -1,32 +1,45 @@
 #include "cube_builder.h"
 
-#include "cube_files.h"
 #include "library_error.h"
 #include "sc_api/sc_raw_io.h"
 #include "sc_api/scd.h"
 
 namespace sc_api_python {
+namespace {
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() > suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
 
 CubeBuilder::CubeBuilder(const std::string& path, unsigned width, unsigned height, unsigned depth,
                          float factor, bool rawByImage)
     : path_(path), width_(width), height_(height), depth_(depth) {
-    const CubeName name = CubeName::parse(path);
+    const bool raw = endsWith(path, ".raw") || endsWith(path, ".rpl");
+    if (!raw && !endsWith(path, SCD::HEADER_EXTENSION)) {
+        throw InvalidArgument("'" + path +
+                              "' names no cube to build: give a .scdh file name "
+                              "(compressed) or a .raw one (raw)");
+    }
+    const std::string base = path.substr(0, path.rfind('.'));
     if (width == 0 || height == 0 || depth == 0) {
         throw InvalidArgument("a cube needs a width, height and depth of at least 1");
     }
-    if (name.kind == CubeName::Raw) {
+    if (raw) {
         if (factor != 1.0f) {
             throw InvalidArgument("a raw cube stores no scale factor: use factor=1.0");
         }
         const SCRawHeader header(
             width, height, depth,
             rawByImage ? SCRawHeader::RECORD_BY_IMAGE : SCRawHeader::RECORD_BY_VECTOR);
-        builder_ = SCRawIO::getBuilder(name.base, header);
+        builder_ = SCRawIO::getBuilder(base, header);
     } else {
         if (rawByImage) {
             throw InvalidArgument("order='image' applies to raw cubes only");
         }
-        builder_ = SCD::getBuilder(name.base, width, height, depth, factor);
+        builder_ = SCD::getBuilder(base, width, height, depth, factor);
     }
     if (!builder_) {
         throw LibraryError(SC_FILE_ERROR, "cannot create the files of the cube '" + path + "'");

@@ -2,35 +2,41 @@
 
 #include <string>
 
+#include "sc_api/sc_cube_probe.h"
+#include "sc_api/sc_integrity_check.h"
+#include "sc_api/sc_raw_import.h"
+
 namespace sc_api_python {
 
-// A cube named by one of its files, as the Python package takes cubes: "<base>.raw" (or
-// "<base>.rpl") for a raw cube, "<base>.scdh" for a compressed or fragmented one.
-struct CubeName {
-    enum Kind { Raw, Compressed };
+// Where a conversion or an import writes, as sccube takes it: `target` is "OUT.scdh",
+// "OUT.rpl", "OUT.raw" or "OUT" without extension; the form is `to` ("scd", "raw-vector",
+// "raw-image") when not empty, else the extension's (".scdh": scd; ".rpl", ".raw":
+// raw-vector), else scd. Throws InvalidArgument for an unknown form or one that contradicts
+// the extension.
+struct OutputTarget {
+    std::string base;  // the target without its extension
+    SCCubeForm form;   // the form to write
 
-    // Throws InvalidArgument for a name without one of those extensions.
-    static CubeName parse(const std::string& path);
-
-    Kind kind;
-    std::string base;  // the name without its extension
+    static OutputTarget resolve(const std::string& target, const std::string& to);
 };
 
-// The storage forms a cube can be converted to: "scd", "raw-vector", "raw-image".
-// Writes the cube `source` as `target` in the form `to` (empty: "scd" for a ".scdh" target,
-// "raw-vector" for a ".raw" one). The cube is written under a temporary name beside the target
-// and renamed into place, header last, only when complete: a failed conversion leaves no
-// target and no temporary file. An existing target is replaced. Throws LibraryError when the
-// source cannot be opened or the target cannot be written, InvalidArgument when `to` is
-// unknown or does not match the target's extension.
-void convertCube(const std::string& source, const std::string& target, const std::string& to);
+// Every operation below throws LibraryError with the library's message when it fails.
 
-// Whether the spectra and the channel images of the cube agree (always true for a raw cube,
-// which stores one view). Throws LibraryError when the cube cannot be opened.
-bool checkCube(const std::string& path);
+// Writes the cube `source` (any cube; a name as SCCubeProbe takes it) as `target` in the form
+// `to`; the output appears only when complete. An existing output is replaced only when
+// `replace` is set.
+void convertCube(const std::string& source, const std::string& target, const std::string& to,
+                 bool replace);
 
-// Deletes every file of the cube and nothing else. Throws LibraryError when there is no such
-// cube or a file of it could not be removed.
+// Imports a ".rpl"/".raw" pair written by another program as `target` in the form `to`.
+// Values outside 0 ... 65535 refuse the import unless `clip` is set.
+SCRawImportReport importRaw(const std::string& rplPath, const std::string& target,
+                            const std::string& to, bool clip, bool replace);
+
+// Compares the cube's spectra with its channel images.
+SCIntegrityReport checkCube(const std::string& path);
+
+// Deletes every file of the cube and nothing else.
 void removeCube(const std::string& path);
 
 }  // namespace sc_api_python

@@ -1,16 +1,12 @@
 #include "cube_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "library_error.h"
-#include "sc_api/sc_io.h"
-#include "sc_api/sc_raw_file.h"
 
 namespace sc_api_python {
 namespace {
@@ -24,54 +20,33 @@ constexpr std::uint64_t kSeekCost = 64;
 // (posting its action, seeking and reading its bytes).
 constexpr std::uint64_t kStreamCost = 4096;
 
-// The header type stored at byte 8 of a compressed cube's header file: 1 simple, 2 fragmented.
-unsigned headerType(const std::string& headerPath) {
-    std::ifstream in(headerPath, std::ios::binary);
-    std::array<unsigned char, 12> bytes{};
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) {
-        return 0;
-    }
-    return bytes[8] | bytes[9] << 8 | bytes[10] << 16 | static_cast<unsigned>(bytes[11]) << 24;
-}
-
-CubeFormat formatOf(SCFile& cube, const std::string& path) {
-    if (auto* raw = dynamic_cast<SCRawFile*>(&cube)) {
-        return raw->header().format() == SCRawHeader::RECORD_BY_IMAGE ? CubeFormat::RawByImage
-                                                                      : CubeFormat::RawByVector;
-    }
-    return headerType(path) == 2 ? CubeFormat::Fragmented : CubeFormat::Compressed;
-}
-
 }  // namespace
 
-const char* formatName(CubeFormat format) {
-    switch (format) {
-        case CubeFormat::RawByVector:
+const char* formatName(SCCubeForm form) {
+    switch (form) {
+        case SCCubeForm::RAW_VECTOR:
             return "raw-vector";
-        case CubeFormat::RawByImage:
+        case SCCubeForm::RAW_IMAGE:
             return "raw-image";
-        case CubeFormat::Compressed:
+        case SCCubeForm::SCD:
             return "scd";
-        case CubeFormat::Fragmented:
+        case SCCubeForm::FRAGMENTED_SCD:
             return "fragmented";
     }
     return "unknown";
 }
 
-CubeReader::CubeReader(const std::string& path)
-    : path_(path), cube_(SCIO::getSCCubeLoader().load(path)) {
-    if (!cube_) {
-        throw LibraryError(SC_FILE_ERROR,
-                           "cannot open the cube '" + path +
-                               "': no such cube, not a cube, or a damaged one (cubes are opened "
-                               "by their .raw or .scdh file)");
-    }
+CubeReader::CubeReader(const std::string& path) : path_(path) {
+    SCOpenedCube opened = SCCubeProbe::open(path);
+    throwIfFailed(opened.status);
+    cube_ = opened.cube;
     width_ = cube_->width();
     height_ = cube_->height();
     depth_ = cube_->depth();
     factor_ = cube_->factor();
     version_ = cube_->version();
-    format_ = formatOf(*cube_, path);
+    format_ = opened.form;
+    SCEnergyCalibration::read(opened.base, calibration_);
 }
 
 bool CubeReader::isClosed() const {
@@ -86,7 +61,7 @@ void CubeReader::close() {
 
 template <class Work>
 void CubeReader::underReadLock(Work work) {
-    const bool exclusive = format_ == CubeFormat::RawByVector || format_ == CubeFormat::RawByImage;
+    const bool exclusive = format_ == SCCubeForm::RAW_VECTOR || format_ == SCCubeForm::RAW_IMAGE;
     std::shared_lock shared(lock_, std::defer_lock);
     std::unique_lock unique(lock_, std::defer_lock);
     if (exclusive) {
@@ -111,9 +86,9 @@ bool CubeReader::spectraAreCheaper(IndexRange y, IndexRange x, IndexRange c) con
     const std::uint64_t pixels = std::uint64_t{y.size()} * x.size();
     const std::uint64_t plane = std::uint64_t{width_} * height_;
     switch (format_) {
-        case CubeFormat::RawByVector:  // a channel range is one seek and one read per pixel
+        case SCCubeForm::RAW_VECTOR:  // a channel range is one seek and one read per pixel
             return pixels * depth_ <= plane * (c.size() + kSeekCost);
-        case CubeFormat::RawByImage:  // a spectrum is one seek per channel
+        case SCCubeForm::RAW_IMAGE:  // a spectrum is one seek per channel
             return pixels * depth_ * kSeekCost <= plane * c.size();
         default:  // every stream is decoded whole, by an action of its own
             return pixels * (depth_ + kStreamCost) <= c.size() * (plane + kStreamCost);

@@ -4,6 +4,8 @@
 #include <shared_mutex>
 #include <string>
 
+#include "sc_api/sc_cube_probe.h"
+#include "sc_api/sc_energy_calibration.h"
 #include "sc_api/sc_file.h"
 #include "sc_api/shared_ptr.h"
 
@@ -16,9 +18,9 @@ struct IndexRange {
     unsigned size() const { return end - begin; }
 };
 
-// How a cube stores its data, as the Python package names it.
-enum class CubeFormat { RawByVector, RawByImage, Compressed, Fragmented };
-const char* formatName(CubeFormat format);
+// How a cube stores its data, as the Python package and sccube name it: "raw-vector",
+// "raw-image", "scd", "fragmented".
+const char* formatName(SCCubeForm form);
 
 // An open cube as the Python package reads it: every read delivers the stored 16-bit counts
 // (no scale factor), checks its ranges against the cube before reading, and throws
@@ -29,8 +31,9 @@ const char* formatName(CubeFormat format);
 // position); compressed cubes are read in parallel. close() waits for running reads.
 class CubeReader {
   public:
-    // Opens the cube named by `path` through the loader registry (".raw" or ".scdh" file).
-    // Throws LibraryError(SC_FILE_ERROR) when no loader opens it.
+    // Opens the cube named by `path` (a ".scdh", ".rpl" or ".raw" file, or a base name) as
+    // SCCubeProbe does, with its energy calibration when it has one. Throws LibraryError saying
+    // why the cube does not open.
     explicit CubeReader(const std::string& path);
     CubeReader(const CubeReader&) = delete;
     CubeReader& operator=(const CubeReader&) = delete;
@@ -41,7 +44,9 @@ class CubeReader {
     unsigned depth() const { return depth_; }
     float factor() const { return factor_; }
     unsigned version() const { return version_; }
-    CubeFormat format() const { return format_; }
+    SCCubeForm format() const { return format_; }
+    // The cube's energy scale; isValid() is false when it has none.
+    const SCEnergyCalibration& calibration() const { return calibration_; }
     bool isClosed() const;
 
     // The counts of rows y, columns x and channels c into out, laid out (y, x, c) row-major.
@@ -80,7 +85,8 @@ class CubeReader {
     unsigned width_, height_, depth_;       // dimensions of the open cube
     float factor_;                          // stored scale factor
     unsigned version_;                      // 0 raw, 1 compressed
-    CubeFormat format_;                     // storage form
+    SCCubeForm format_;                     // storage form
+    SCEnergyCalibration calibration_;       // energy scale, or an invalid one
     mutable std::shared_mutex lock_;        // shared by parallel reads, exclusive for close()
 };
 

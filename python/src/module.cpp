@@ -18,7 +18,11 @@ PYBIND11_MODULE(_core, module) {
             }
         } catch (const LibraryError& error) {
             py::object errorClass = py::module_::import("sc_api._errors").attr("Error");
-            py::object exception = errorClass(error.what(), error.code());
+            py::object problem = py::none();
+            if (!error.problem().empty()) {
+                problem = py::str(error.problem());
+            }
+            py::object exception = errorClass(error.what(), error.code(), problem);
             PyErr_SetObject(errorClass.ptr(), exception.ptr());
         }
     });

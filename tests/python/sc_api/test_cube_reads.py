@@ -155,9 +155,11 @@ def test_bad_arguments_of_the_reads(cube_dir):
 def test_missing_damaged_and_closed_cubes_raise_library_errors(cube_dir, tmp_path):
     with pytest.raises(sc_api.Error) as raised:
         sc_api.open(tmp_path / "absent.scdh")
-    assert raised.value.code == sc_api.FILE_ERROR and "absent.scdh" in str(raised.value)
-    with pytest.raises(sc_api.Error):
+    assert (raised.value.code, raised.value.problem) == (sc_api.FILE_ERROR, "missing_file")
+    assert "absent.scdh" in str(raised.value)
+    with pytest.raises(sc_api.Error) as raised:
         sc_api.open(cube_dir / "built.scds")
+    assert raised.value.problem == "not_a_cube"
     # A header cut short and one of random bytes: an error, never a crash.
     header = (cube_dir / "built.scdh").read_bytes()
     for name, content in (("cut", header[: len(header) // 2]),
@@ -167,13 +169,20 @@ def test_missing_damaged_and_closed_cubes_raise_library_errors(cube_dir, tmp_pat
             (tmp_path / (name + extension)).write_bytes(content if extension == ".scdh" else source)
         with pytest.raises(sc_api.Error) as raised:
             sc_api.open(tmp_path / (name + ".scdh"))
-        assert raised.value.code == sc_api.FILE_ERROR
+        assert raised.value.code == sc_api.FORMAT_ERROR
+        assert raised.value.problem in ("damaged_header", "not_a_cube")
     cube = sc_api.open(cube_dir / "image.raw")
     cube.close()
     assert cube.closed
     with pytest.raises(sc_api.Error, match="closed") as raised:
         cube[0, 0]
-    assert raised.value.code == sc_api.FILE_ERROR
+    assert (raised.value.code, raised.value.problem) == (sc_api.FILE_ERROR, None)
+
+
+def test_cubes_open_by_any_of_their_names(cube_dir):
+    for name, form in (("built", "scd"), ("vector.rpl", "raw-vector"), ("tiled", "fragmented")):
+        with sc_api.open(cube_dir / name) as cube:
+            assert cube.format == form and cube.calibration is None and cube.energies is None
 
 
 def test_damaged_streams_read_without_crashing(cube_dir, tmp_path):
