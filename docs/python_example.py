@@ -32,8 +32,9 @@ KEV_PER_CHANNEL = 0.010
 # %%
 cube = sc_api.open(os.path.join(demo, "eds_acquired.scdh"))
 height, width, depth = cube.shape
-print(cube)
-energy = np.arange(depth) * KEV_PER_CHANNEL
+print(cube, "calibration (eV per channel, offset eV):", cube.calibration)
+# The energy of each channel, from the cube's calibration when it carries one.
+energy = cube.energies if cube.calibration else np.arange(depth) * KEV_PER_CHANNEL
 
 # %% [markdown]
 # ## A spectrum, and the sum spectrum of a region
@@ -112,6 +113,7 @@ with sc_api.build(small, width=32, height=16, depth=256) as builder:
     live = builder.roi(100, 10)
 with sc_api.open(small) as built:
     assert np.array_equal(built.roi(100, 10), live)
-    print(built, "checks:", sc_api.check(small))
+    report = sc_api.check(small)
+    print(built, "consistent:", report.consistent, f"({report.values_compared} values)")
 sc_api.remove(small)
 cube.close()
