@@ -23,7 +23,7 @@ def test_a_dask_array_computes_the_cube_chunk_by_chunk(cube_dir):
 
 
 def test_scaled_dask_arrays_and_default_chunks(cube_dir):
-    with sc_api.open(cube_dir / "scaled.scdh") as cube:
+    with sc_api.open(cube_dir / "scaled") as cube:
         scaled, counts = cube.to_dask(), cube.to_dask(scaled=False)
         expected = cube[...]
     assert scaled.dtype == np.float32 and counts.dtype == np.uint16
