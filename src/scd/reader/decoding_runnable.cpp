@@ -1,5 +1,7 @@
 #include "scd/reader/decoding_runnable.h"
 
+#include <algorithm>
+#include <new>
 #include <vector>
 
 #include "codec/run_length.h"
@@ -37,15 +39,19 @@ bool readExactly(InputFileStream& stream, void* buffer, std::uint64_t byteCount)
 DecodingRunnable::~DecodingRunnable() = default;
 
 void DecodingRunnable::execute() {
-    if (file_.stream == nullptr || file_.table == nullptr) {
-        return;
+    bool decoded = false;
+    try {
+        BitVector bits;
+        std::vector<SCSymbol> symbols;
+        decoded = file_.stream != nullptr && file_.table != nullptr && readBits(bits) &&
+                  decodeStream(bits, *file_.table, destination_, valueCount_, symbols);
+    } catch (const std::bad_alloc&) {
+        decoded = false;
     }
-    BitVector bits;
-    if (!readBits(bits)) {
-        return;
+    if (!decoded) {
+        std::fill_n(destination_, valueCount_, static_cast<unsigned short>(0));
     }
-    std::vector<SCSymbol> symbols;
-    decodeStream(bits, *file_.table, destination_, valueCount_, symbols);
+    decoded_.store(decoded, std::memory_order_release);
 }
 
 bool DecodingRunnable::readBits(BitVector& bits) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -21,17 +22,20 @@ struct CodedStreamFile {
 //
 // Under the file's lock it seeks to the stream's offset and reads its bit count L and its
 // ceil(L / 8) bytes; it then decodes and expands the runs outside the lock, into memory of its
-// own. The destination is written only when the bits decode into whole symbols whose runs add
-// up to exactly valueCount values; otherwise it is left untouched. A stream that does not fit
-// in the file (its offset or its length reaching past the file's length at opening) is skipped
-// the same way before any memory is taken for its bits, and so is one whose seek or reads fail
-// or come up short. Nothing reports the outcome: a skipped stream just leaves its destination
-// as it was.
+// own. The stream is damaged when it does not fit in the file (its offset or its length
+// reaching past the file's length at opening; found before any memory is taken for its bits),
+// when its seek or reads fail or come up short, when the table was refused, or when its bits do
+// not decode into whole symbols whose runs add up to exactly valueCount values. A damaged
+// stream leaves its destination all zeros and is reported by decoded(); a stream that decodes
+// fills its destination exactly. Nothing is ever written outside the destination.
 class DecodingRunnable : public lattix::lx_tuplink::Action {
   public:
     DecodingRunnable(const CodedStreamFile& file, std::uint64_t offset, unsigned short* destination,
                      std::size_t valueCount) noexcept
         : file_(file), offset_(offset), destination_(destination), valueCount_(valueCount) {}
+
+    // After execute(): whether the stream decoded (false for a damaged stream).
+    bool decoded() const { return decoded_.load(std::memory_order_acquire); }
 
   protected:
     ~DecodingRunnable() override;
@@ -41,8 +45,9 @@ class DecodingRunnable : public lattix::lx_tuplink::Action {
     // Reads the stream's bits into bits; false when the stream cannot be read whole.
     bool readBits(BitVector& bits) const;
 
-    CodedStreamFile file_;         // where the stream lies and how to decode it
-    std::uint64_t offset_;         // position of the stream's L field in the file
-    unsigned short* destination_;  // caller-owned, valueCount_ values
-    std::size_t valueCount_;       // values the stream must expand to
+    CodedStreamFile file_;              // where the stream lies and how to decode it
+    std::uint64_t offset_;              // position of the stream's L field in the file
+    unsigned short* destination_;       // caller-owned, valueCount_ values
+    std::size_t valueCount_;            // values the stream must expand to
+    std::atomic<bool> decoded_{false};  // set by execute() when the stream decoded
 };

@@ -14,6 +14,22 @@ std::uint64_t lengthOf(const SystemInputFileStream& stream) {
     return length == FileStream::INVALID_POSITION ? 0 : length;
 }
 
+// Most values one byte of a coded stream can expand to: 8 symbols of one bit, each a run of
+// 255 values.
+constexpr std::uint64_t kMostValuesPerByte = 8 * 255;
+constexpr std::uint64_t kLengthFieldBytes = 4;
+
+// Whether every stream at `offsets` in a file of `fileLength` bytes has room for a length field
+// and for enough bits to expand to `values` values.
+bool streamsFit(const std::vector<std::uint64_t>& offsets, std::uint64_t fileLength,
+                std::uint64_t values) {
+    const std::uint64_t leastBytes = (values + kMostValuesPerByte - 1) / kMostValuesPerByte;
+    return std::all_of(offsets.begin(), offsets.end(), [&](std::uint64_t offset) {
+        return fileLength >= kLengthFieldBytes && offset <= fileLength - kLengthFieldBytes &&
+               fileLength - kLengthFieldBytes - offset >= leastBytes;
+    });
+}
+
 }  // namespace
 
 SCDFile::SCDFile(const std::string& name) {
@@ -29,6 +45,9 @@ SCDFile::~SCDFile() {
 }
 
 void SCDFile::open(const std::string& name) {
+    if (!isRegularFile(name + SCD::HEADER_EXTENSION)) {
+        return;
+    }
     std::ifstream headerFile(name + SCD::HEADER_EXTENSION, std::ios::binary);
     if (!headerFile || header_.read(headerFile) != SC_OK) {
         header_ = SCDHeader();
@@ -42,8 +61,20 @@ void SCDFile::open(const std::string& name) {
     }
     spectrumDataLength_ = lengthOf(spectrumData_);
     imageDataLength_ = lengthOf(imageData_);
+    if (!claimsFitTheFiles()) {
+        close();
+        header_ = SCDHeader();
+        return;
+    }
     const HuffmanTree tree = buildHuffmanTreeFromCodes(header_.codes());
     table_ = HuffmanDecodingTable(tree.get());
+}
+
+bool SCDFile::claimsFitTheFiles() const {
+    const std::uint64_t imageValues = std::uint64_t{header_.width()} * header_.height();
+    return header_.acquiredLines() <= header_.height() &&
+           streamsFit(header_.spectrumOffsets(), spectrumDataLength_, header_.depth()) &&
+           streamsFit(header_.imageOffsets(), imageDataLength_, imageValues);
 }
 
 bool SCDFile::isAcquired(unsigned /*x*/, unsigned y) const {
@@ -88,12 +119,12 @@ SCErrorCode SCDFile::runBatch(Start start, Post post) {
         start(actions);
         result = post(actions);
     } catch (const std::bad_alloc&) {
-        result = SC_OUT_OF_RANGE;
+        result = SC_ALLOCATION_ERROR;
     }
     // Decodings already arranged write into the caller's buffers: they must be done before
     // the call returns, whatever ended the batch.
-    finishReads(actions);
-    return result;
+    const SCErrorCode decoded = finishReads(actions);
+    return result != SC_OK ? result : decoded;
 }
 
 SCErrorCode SCDFile::readSpectrumsAt(const std::vector<SCPixelPosition>& positions,

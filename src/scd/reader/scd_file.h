@@ -24,16 +24,21 @@
 //
 // A stream that cannot be read or decoded exactly (offset or length beyond its file, damaged
 // bits, runs that do not add up to exactly the destination's size, a code table that was
-// refused) is skipped silently: its destination keeps what it held, and the read still returns
-// SC_OK. Nothing is ever written outside a destination.
+// refused) makes the read return SC_FORMAT_ERROR once the whole batch is done. Every read leaves
+// its buffers in the same state then: each damaged stream's destination holds zeros, every
+// other stream of the request its decoded values (and readSpectrums' pixels of lines not stored
+// zeros). Nothing is ever written outside a destination.
 class SCDFile : public SCFile {
   public:
     using ActionList = lattix::lx_tuplink::ActionList;
 
     // Opens the cube named `name` (without extension). The header file is read whole; a missing
     // header file, a damaged one, or one whose index or code table the file cannot hold leaves
-    // the cube closed. The data files are opened for reading, a missing one being created empty
-    // (its streams are then all skipped). Never fails otherwise: check isOpen().
+    // the cube closed. So does a claim the data files cannot back: more lines stored than the
+    // cube has, a stream offset without room for its length field, or a stream too short to
+    // expand to the values it must hold (a byte expands to 2040 values at most), so that the
+    // work and memory of every later read are bounded by the files' real sizes. The data files
+    // must exist and be regular files; nothing is created or changed. Check isOpen().
     explicit SCDFile(const std::string& name);
     ~SCDFile() override;
 
@@ -83,8 +88,9 @@ class SCDFile : public SCFile {
                                        ActionList& actions) = 0;
     virtual SCErrorCode decodeImage(std::uint64_t offset, unsigned short* destination,
                                     ActionList& actions) = 0;
-    // Returns once every decoding arranged in the batch is done, with the list empty.
-    virtual void finishReads(ActionList& actions) = 0;
+    // Returns once every decoding arranged in the batch is done, with the list empty:
+    // SC_FORMAT_ERROR when a stream of the batch was damaged, else SC_OK.
+    virtual SCErrorCode finishReads(ActionList& actions) = 0;
 
     // The spectrum (image) file as its decoding actions see it, guarded by `lock` (or by none).
     CodedStreamFile spectrumFile(tuplink::CriticalSection* lock);
@@ -95,8 +101,10 @@ class SCDFile : public SCFile {
 
   private:
     void open(const std::string& name);
+    // Whether the header's dimensions and offsets fit the data files' lengths (see SCDFile()).
+    bool claimsFitTheFiles() const;
     // Runs one batch: start(actions), then post(actions) -> result, then finishReads, which runs
-    // whatever happened before it (a failed allocation gives SC_OUT_OF_RANGE).
+    // whatever happened before it (a failed allocation gives SC_ALLOCATION_ERROR).
     template <class Start, class Post>
     SCErrorCode runBatch(Start start, Post post);
 
