@@ -22,7 +22,7 @@ void RunLengthEncodingExecutorThread::execute() {
 }
 
 void LineAppenderThread::execute() {
-    imageFile_->appendLine(line_);
+    stored_.store(imageFile_->appendLine(line_) == SC_OK, std::memory_order_release);
 }
 
 void ItemWriterThread::execute() {
@@ -35,4 +35,5 @@ void ItemWriterThread::execute() {
         }
         done += n;
     }
+    written_.store(true, std::memory_order_release);
 }

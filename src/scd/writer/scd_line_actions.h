@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include "codec/symbol_count_table.h"
 #include "io/file_stream.h"
 #include "sc_api/processor.h"
@@ -34,26 +35,35 @@ class LineAppenderThread : public lattix::lx_tuplink::Action {
     LineAppenderThread(TemporaryImageFile& imageFile, const unsigned short* line)
         : imageFile_(&imageFile), line_(line) {}
 
+    // After execution: whether the line was stored whole.
+    bool stored() const { return stored_.load(std::memory_order_acquire); }
+
   protected:
     void execute() override;
 
   private:
-    TemporaryImageFile* imageFile_;  // where the line goes
-    const unsigned short* line_;     // width x depth values
+    TemporaryImageFile* imageFile_;    // where the line goes
+    const unsigned short* line_;       // width x depth values
+    std::atomic<bool> stored_{false};  // set by a successful execution
 };
 
-// Writes valueCount 16-bit values at the current position of a stream; a failure is dropped.
+// Writes valueCount 16-bit values at the current position of a stream; written() tells whether
+// they all went.
 class ItemWriterThread : public lattix::lx_tuplink::Action {
   public:
     ItemWriterThread(OutputFileStream& stream, const unsigned short* values,
                      std::uint64_t valueCount)
         : stream_(&stream), values_(values), valueCount_(valueCount) {}
 
+    // After execution: whether every value was written.
+    bool written() const { return written_.load(std::memory_order_acquire); }
+
   protected:
     void execute() override;
 
   private:
-    OutputFileStream* stream_;      // where the values go
-    const unsigned short* values_;  // the values
-    std::uint64_t valueCount_;      // how many
+    OutputFileStream* stream_;          // where the values go
+    const unsigned short* values_;      // the values
+    std::uint64_t valueCount_;          // how many
+    std::atomic<bool> written_{false};  // set by a successful execution
 };

@@ -19,28 +19,33 @@ constexpr int kRunLengthWorkers = 8;
 
 SCDMultiThreadedFileBuilder::SCDMultiThreadedFileBuilder(const std::string& name, unsigned width,
                                                          unsigned height, unsigned depth,
-                                                         float factor)
-    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor) {}
+                                                         float factor, unsigned syncEveryLines)
+    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor, syncEveryLines) {}
 
 SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* line) {
-    if (!isOpen()) {
-        return SC_FILE_ERROR;
+    const SCErrorCode taken = takesLines();
+    if (taken != SC_OK) {
+        return taken;
     }
     if (linesAdded() >= height()) {
         return SC_OUT_OF_RANGE;
     }
     ItemQueue<MultiThreadingPolicy> spectra(line, depth(), width());
     ActionList actions;
+    tuplink::AutoRef<LineAppenderThread> appender;
+    tuplink::AutoRef<ItemWriterThread> writer;
     try {
         const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts()));
         for (int i = 0; i < kRunLengthWorkers; ++i) {
             actions.add(runLength);
         }
-        actions.add(ActionRef(new LineAppenderThread(imageFile(), line)));
-        actions.add(ActionRef(
-            new ItemWriterThread(spectrumFile(), line, std::uint64_t{width()} * depth())));
+        appender = tuplink::AutoRef<LineAppenderThread>(new LineAppenderThread(imageFile(), line));
+        writer = tuplink::AutoRef<ItemWriterThread>(
+            new ItemWriterThread(spectrumFile(), line, std::uint64_t{width()} * depth()));
+        actions.add(ActionRef(appender));
+        actions.add(ActionRef(writer));
     } catch (...) {
-        return SC_WRITE_ERROR;
+        return SC_ALLOCATION_ERROR;
     }
     lattix::lx_tuplink::Processor& processor = SCD::getProcessor();
     processor.post(actions);
@@ -51,26 +56,23 @@ SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* l
         // then coded as empty streams; the actions must still be waited for.
     }
     actions.wait(processor, 0);
-    countLineAdded();
-    return SC_OK;
+    return lineStored(appender->stored() && writer->written());
 }
 
-void SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned count,
+bool SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned count,
                                               std::vector<std::uint64_t>& offsets,
                                               OutputFileStream& out) {
-    offsets.assign(count, 0);
-    if (count != 0) {
-        encodeStreams(reader, count, offsets, out, header());
-    }
+    return encodeStreams(reader, count, offsets, out, header());
 }
 
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
                                                              unsigned width, unsigned height,
-                                                             unsigned depth, float factor) {
+                                                             unsigned depth, float factor,
+                                                             unsigned syncEveryLines) {
     using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
     try {
-        auto builder =
-            std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth, factor);
+        auto builder = std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth,
+                                                                     factor, syncEveryLines);
         if (!builder->isOpen()) {
             return BuilderPtr();
         }

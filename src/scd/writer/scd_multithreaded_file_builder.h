@@ -18,24 +18,29 @@
 class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
   public:
     // A builder of the cube `name` of width x height pixels and depth channels, whose counts
-    // are multiplied by `factor` when read. Creates the temporary files; check isOpen().
+    // are multiplied by `factor` when read, flushing the temporaries every syncEveryLines lines
+    // (0: never; see SCDBuilder). Takes the cube's lock and creates the temporary files; check
+    // isOpen().
     SCDMultiThreadedFileBuilder(const std::string& name, unsigned width, unsigned height,
-                                unsigned depth, float factor);
+                                unsigned depth, float factor, unsigned syncEveryLines = 0);
 
     // Adds the next line: width spectra of depth values, pixel after pixel (pixel x, channel c
     // at x * depth + c). The line is needed only until the call returns. SC_OK;
     // SC_OUT_OF_RANGE, touching no file, when height lines are already added; SC_FILE_ERROR
-    // when the builder is not open. Failures to write the temporary files are not reported.
+    // when the builder is not open or close() was tried; SC_WRITE_ERROR when the line cannot
+    // be stored whole, or a line failed before (see SCDBuilder); SC_ALLOCATION_ERROR when
+    // memory runs out.
     SCErrorCode addSpectrumLine(const unsigned short* line) override;
 
   protected:
     // encodeStreams into `out`.
-    void encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
+    bool encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                      OutputFileStream& out) override;
 };
 
-// A new SCDMultiThreadedFileBuilder of the cube `name`, or an empty pointer when its temporary
-// files cannot be created or memory runs out. Never throws.
+// A new SCDMultiThreadedFileBuilder of the cube `name`, or an empty pointer when another builder
+// holds the cube, its temporary files cannot be created or memory runs out. Never throws.
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
                                                              unsigned width, unsigned height,
-                                                             unsigned depth, float factor);
+                                                             unsigned depth, float factor,
+                                                             unsigned syncEveryLines = 0);

@@ -36,11 +36,11 @@ unsigned blockSizeFor(unsigned itemSize) {
 
 }  // namespace
 
-void encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
+bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                    OutputFileStream& out, const SCDHeader& header) {
     offsets.assign(count, 0);
     if (count == 0) {
-        return;
+        return true;
     }
     const HuffmanCodeBook codes(header.codes());
     const unsigned itemSize = reader.itemSize();
@@ -52,7 +52,7 @@ void encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64
     for (unsigned i = 0; i < kControllers; ++i) {
         controllers.emplace_back(new Controler(itemSize, blockSizeFor(itemSize), codes, encoders));
         if (!controllers.back()->isAllocated()) {
-            return;
+            return false;
         }
         controllers.back()->signalFree();
     }
@@ -63,4 +63,5 @@ void encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64
     pipeline.post(ActionRef(readerAction));
     writer->run();
     pipeline.wait(ActionRef(readerAction), 0);
+    return !writer->failed() && readerAction->delivered() == count;
 }

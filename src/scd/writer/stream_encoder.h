@@ -12,7 +12,9 @@
 // order: each stream is its bit count L (uint32, little-endian) followed by ceil(L / 8) bytes.
 // Afterwards `offsets` holds exactly `count` entries: entry i is the position in `out` of
 // stream i's bit count, or 0 for an item that the reader did not deliver (it ended early or
-// failed). Nothing is written, and no thread started, when `count` is 0.
+// failed). Nothing is written, and no thread started, when `count` is 0. Returns true when all
+// `count` items were delivered and every stream was written; false when the reader delivered
+// fewer, a write to `out` failed, or memory ran out (the file is then incomplete).
 //
 // REQUIRES: the code table holds every symbol that the items produce, `out` is open (at
 // position 0 for offsets that start at 0). An item with a symbol the table lacks is an internal
@@ -31,5 +33,5 @@
 //    the machine has hardware threads, 16 at most.
 // No worker of the library's processor is used, so any number of encodings, builders and
 // readers may run at once without deadlock.
-void encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
+bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                    OutputFileStream& out, const SCDHeader& header);

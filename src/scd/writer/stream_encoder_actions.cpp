@@ -136,6 +136,7 @@ void ActionReader::execute() {
             return;
         }
         remaining -= static_cast<unsigned>(delivered);
+        delivered_.fetch_add(static_cast<std::uint64_t>(delivered), std::memory_order_acq_rel);
         controller.load(delivered);
         tryStart(controller, *pipeline_);
         current = (current + 1) % controllers_.size();
@@ -191,6 +192,7 @@ bool ActionWriter::writeBytes(const unsigned char* bytes, std::uint64_t count) {
     for (std::uint64_t done = 0; done < count;) {
         const auto n = static_cast<unsigned>(std::min(count - done, kLargestWrite));
         if (out_->write(bytes + done, n) != static_cast<int>(n)) {
+            failed_ = true;
             // Later streams go where the stream now stands.
             const std::uint64_t now = out_->tell();
             position_ = now == FileStream::INVALID_POSITION ? position_ + done : now;

@@ -122,12 +122,15 @@ class ActionReader : public lattix::lx_tuplink::Action {
           pipeline_(&pipeline) {}
 
     bool isFinished() const { return finished_.load(std::memory_order_acquire); }
+    // Once finished: items delivered by the item reader.
+    std::uint64_t delivered() const { return delivered_.load(std::memory_order_acquire); }
 
   protected:
     void execute() override;
 
   private:
     std::atomic<bool> finished_{false};        // no more block will be loaded
+    std::atomic<std::uint64_t> delivered_{0};  // items the item reader delivered
     SCItemReader* reader_;                     // the items
     unsigned count_;                           // items to deliver at most
     std::vector<ControlerRef> controllers_;    // taken in turn
@@ -152,6 +155,8 @@ class ActionWriter : public lattix::lx_tuplink::Action {
 
     // Writes every stream, then returns; the pipeline is then drained.
     void run();
+    // After run(): whether a write to the output failed.
+    bool failed() const { return failed_; }
 
     // Streams at least this long are written straight from their vector instead of being
     // gathered; gathered streams are written once they reach kFlushBytes.
@@ -178,6 +183,7 @@ class ActionWriter : public lattix::lx_tuplink::Action {
     std::vector<std::uint64_t>* offsets_;      // one entry per stream
     std::size_t nextOffset_ = 0;               // entry of the next stream
     std::uint64_t position_ = 0;               // position in out_ after the bytes written
+    bool failed_ = false;                      // a write failed
     std::vector<unsigned char> pending_;       // streams gathered for one write
     std::vector<ControlerRef> controllers_;    // taken in turn
     lattix::lx_tuplink::Processor* pipeline_;  // where controllers are started
