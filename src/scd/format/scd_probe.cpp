@@ -1,9 +1,9 @@
-#include "io/file_stream.h"
 #include "scd/format/scd_probe.h"
 
 #include <cstdint>
 #include <fstream>
 
+#include "io/file_stream.h"
 #include "sc_api/scd.h"
 
 namespace {
