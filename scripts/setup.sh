@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build clang-format python3
   libgtest-dev libbenchmark-dev
   libpng-dev libcli11-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

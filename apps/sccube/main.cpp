@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include "demo.h"
+#include "recover_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"sccube: spectral-image cubes from the command line"};
@@ -27,9 +28,14 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 20000.0));
     demoCommand->add_option("--seed", demo.synthesis.seed, "random seed")->capture_default_str();
 
+    const RecoverCommand recover(app);
+
     CLI11_PARSE(app, argc, argv);
     if (demoCommand->parsed()) {
         return runDemo(demo);
+    }
+    if (recover.parsed()) {
+        return recover.run();
     }
     return 1;
 }
