@@ -16,6 +16,7 @@
 #include "sc_api/sc_raw_io.h"
 #include "sc_api/scd.h"
 #include "support/raw_cube_files.h"
+#include "support/reference_scd_writer.h"
 #include "support/scd_cube_checks.h"
 #include "support/scd_writers.h"
 #include "support/temp_dir.h"
@@ -182,4 +183,34 @@ TEST(WriteFailures, AFullDiskDuringCloseIsReportedAndCloseSucceedsOnceThereIsRoo
     auto converted = openSCDCube(dir.file("converted"));
     ASSERT_TRUE(converted);
     EXPECT_TRUE(readsExactly(*converted, cube));
+}
+
+// The exports read their source whole before they publish anything: a damaged source is
+// reported and leaves no raw cube behind.
+TEST(WriteFailures, SavingADamagedCubeAsRawIsReportedAndLeavesNothing) {
+    TempDir dir;
+    const ReferenceCube cube = sourceCube(kHeight);
+    const ReferenceSCDLayout layout = writeReferenceSCD(dir.file("cube"), cube).value();
+    overwriteFileBytes(dir.file("cube.scdi"), layout.images[2].offset, littleEndian32(0));
+    overwriteFileBytes(dir.file("cube.scds"), layout.spectra[7].offset, littleEndian32(0));
+    auto damaged = openSCDCube(dir.file("cube"));
+    ASSERT_TRUE(damaged);
+    for (const auto format : {SCRawHeader::RECORD_BY_IMAGE, SCRawHeader::RECORD_BY_VECTOR}) {
+        EXPECT_EQ(SCRawIO::saveSCCube(dir.file("raw"), *damaged, format), SC_FORMAT_ERROR);
+        EXPECT_FALSE(fileExists(dir.file("raw.rpl")) || fileExists(dir.file("raw.raw")));
+    }
+}
+
+// Flushing to the device every few lines changes nothing in what is written.
+TEST(WriteFailures, SyncingEveryFewLinesWritesTheSameCube) {
+    TempDir dir;
+    const ReferenceCube cube = sourceCube(3);
+    ASSERT_TRUE(buildWithBuilder(dir.file("plain"), cube));
+    auto builder = SCD::getBuilder(dir.file("synced"), kWidth, kHeight, kDepth, cube.factor, 2);
+    ASSERT_TRUE(builder);
+    for (unsigned y = 0; y < cube.acquiredLines; ++y) {
+        ASSERT_EQ(builder->addSpectrumLine(cube.values.data() + y * kWidth * kDepth), SC_OK);
+    }
+    ASSERT_EQ(builder->close(), SC_OK);
+    EXPECT_TRUE(sameSCDFiles(dir.file("synced"), dir.file("plain")));
 }

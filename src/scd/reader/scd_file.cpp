@@ -113,6 +113,9 @@ CodedStreamFile SCDFile::imageFile(tuplink::CriticalSection* lock) {
 
 template <class Start, class Post>
 SCErrorCode SCDFile::runBatch(Start start, Post post) {
+    if (!isOpen()) {
+        return SC_FILE_ERROR;
+    }
     ActionList actions;
     SCErrorCode result = SC_OK;
     try {

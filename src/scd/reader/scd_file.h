@@ -50,7 +50,7 @@ class SCDFile : public SCFile {
 
     // Both data files open.
     bool isOpen() override;
-    // Closes both data files; SC_OK. Reads after it find nothing to decode.
+    // Closes both data files; SC_OK. Reads after it answer SC_FILE_ERROR, decoding nothing.
     SCErrorCode close() override;
     // 1, whatever the header file's version field holds.
     unsigned version() const override;

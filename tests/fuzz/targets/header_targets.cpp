@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,13 +15,29 @@
 
 namespace fuzz {
 
+namespace {
+
+// A directory made on first use and removed with everything in it when the program ends.
+class ScratchDirectory {
+  public:
+    ScratchDirectory() : path_("/tmp/sc_api_fuzz_XXXXXX") {
+        check(::mkdtemp(path_.data()) != nullptr);
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace
+
 const std::string& scratchDirectory() {
-    static const std::string directory = [] {
-        std::string pattern = "/tmp/sc_api_fuzz_XXXXXX";
-        check(::mkdtemp(pattern.data()) != nullptr);
-        return pattern;
-    }();
-    return directory;
+    static const ScratchDirectory directory;
+    return directory.path();
 }
 
 namespace {

@@ -233,6 +233,8 @@ TEST_F(SCDReaderTest, DamagedStreamsAreReportedReadAsZerosAndTheOthersReadExactl
     SCAllocatedSpectrum spectrum(d);
     EXPECT_EQ(opened->getSpectrum(1, 1, spectrum), SC_FORMAT_ERROR);
     EXPECT_FALSE(SCD::checkIntegrity(base)) << "damaged spectra and images disagree";
+    opened->close();
+    EXPECT_EQ(opened->readImages(3, 1, images.data()), SC_FILE_ERROR);
 }
 
 TEST_F(SCDReaderTest, ThreadsReadingOneCubeAtOnceAllGetExactData) {
