@@ -55,9 +55,14 @@ void reportLine(unsigned y) {
 }
 
 // Runs `kind` ("simple" or "fragmented") as a child acquisition that never finishes: after
-// each line it reports the line and slows down, so that the parent kills it mid-acquisition.
+// each line it reports the line and pauses, longer once the parent may kill it, so that it is
+// killed mid-acquisition however slow the machine.
 void acquireUntilKilled(const std::string& kind, const std::string& base) {
-    const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); };
+    unsigned reported = 0;
+    const auto pause = [&reported] {
+        const bool killable = ++reported >= kLinesBeforeKill;
+        std::this_thread::sleep_for(std::chrono::milliseconds(killable ? 300 : 5));
+    };
     if (kind == "simple") {
         const ReferenceCube cube = sourceCube(kHeight);
         auto builder = SCD::getBuilder(base, kWidth, kHeight, kDepth, cube.factor);
@@ -84,7 +89,8 @@ void acquireUntilKilled(const std::string& kind, const std::string& base) {
 }
 
 // Starts this test program as an acquiring child of `kind` building `base`, waits until it has
-// reported kLinesBeforeKill lines, kills it with SIGKILL and returns the lines it reported.
+// reported kLinesBeforeKill lines, kills it with SIGKILL and returns the lines it reported in
+// all.
 unsigned acquireAndKill(const std::string& kind, const std::string& base) {
     int report[2];
     EXPECT_EQ(::pipe(report), 0);
@@ -111,22 +117,30 @@ unsigned acquireAndKill(const std::string& kind, const std::string& base) {
     ::close(report[1]);
     EXPECT_EQ(spawned, 0);
     unsigned reported = 0;
-    pollfd readable{report[0], POLLIN, 0};
-    while (spawned == 0 && reported < kLinesBeforeKill && ::poll(&readable, 1, 60000) == 1) {
+    const auto readReport = [&] {
         unsigned line = 0;
         if (::read(report[0], &line, sizeof line) != sizeof line) {
-            break;
+            return false;
         }
         reported = line + 1;
+        return true;
+    };
+    pollfd readable{report[0], POLLIN, 0};
+    while (spawned == 0 && reported < kLinesBeforeKill && ::poll(&readable, 1, 60000) == 1 &&
+           readReport()) {
     }
     if (spawned == 0) {
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status)) << "the child ended before it was killed";
+        // The lines stored between the last report read and the kill.
+        while (readReport()) {
+        }
     }
     ::close(report[0]);
-    EXPECT_EQ(reported, kLinesBeforeKill) << "the child stopped reporting";
+    EXPECT_GE(reported, kLinesBeforeKill) << "the child stopped reporting";
+    EXPECT_LT(reported, kHeight) << "the child finished before it was killed";
     return reported;
 }
 
