@@ -26,20 +26,24 @@ cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+root=$(pwd)
+parallel=()
+[ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
 mkdir -p "$dir/artifacts"
 for target in "${targets[@]}"; do
-  corpus="$dir/corpus/$target"
-  mkdir -p "$corpus"
-  log="$dir/fuzz_$target.log"
+  mkdir -p "$dir/corpus/$target"
+  log="$root/$dir/fuzz_$target.log"
   echo "== fuzz $target: ${seconds}s"
-  if ! "$dir/tests/fuzz_$target" "$corpus" "tests/fuzz/corpus/$target" \
-       -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-       -jobs="$jobs" -workers="$jobs" -print_final_stats=1 \
-       -artifact_prefix="$dir/artifacts/${target}-" >"$log" 2>&1; then
+  # From inside the build directory: parallel jobs write their logs (fuzz-N.log) there.
+  if ! (cd "$dir" && "./tests/fuzz_$target" "corpus/$target" "$root/tests/fuzz/corpus/$target" \
+          -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+          -print_final_stats=1 -artifact_prefix="artifacts/${target}-" "${parallel[@]}" \
+          >"$log" 2>&1); then
     tail -40 "$log"
     echo "fuzz: $target failed; the input is in $dir/artifacts/" >&2
     exit 1
   fi
-  grep -h "stat::number_of_executed_units" "$log" "$dir"/fuzz-*.log 2>/dev/null |
-    awk -v t="$target" '{n += $2} END {print "   " t ": " n " executions"}'
+  cat "$log" "$dir"/fuzz-*.log 2>/dev/null | grep "stat::number_of_executed_units" |
+    awk -v t="$target" '{n += $2} END {print "   " t ": " n " executions"}' || true
+  rm -f "$dir"/fuzz-*.log
 done

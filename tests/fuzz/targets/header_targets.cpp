@@ -20,7 +20,10 @@ namespace {
 // A directory made on first use and removed with everything in it when the program ends.
 class ScratchDirectory {
   public:
-    ScratchDirectory() : path_("/tmp/sc_api_fuzz_XXXXXX") {
+    // In memory when the system offers it: the targets write and flush files on every input.
+    ScratchDirectory()
+        : path_(std::filesystem::is_directory("/dev/shm") ? "/dev/shm/sc_api_fuzz_XXXXXX"
+                                                          : "/tmp/sc_api_fuzz_XXXXXX") {
         check(::mkdtemp(path_.data()) != nullptr);
     }
     ~ScratchDirectory() {
