@@ -49,8 +49,10 @@ void readWhole(SCFile& cube) {
         return;
     }
     Guarded spectra(pixels * d), images(pixels * d), roi(pixels);
-    check(
-        decodedOrDamaged(cube.readSpectrums(0, 0, static_cast<unsigned>(pixels), spectra.data())));
+    if (pixels != 0) {  // a run of spectra starts at a pixel of the cube
+        check(decodedOrDamaged(
+            cube.readSpectrums(0, 0, static_cast<unsigned>(pixels), spectra.data())));
+    }
     check(decodedOrDamaged(cube.readImages(0, d, images.data())));
     std::vector<unsigned> channels(d);
     std::iota(channels.rbegin(), channels.rend(), 0u);
