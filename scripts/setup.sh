@@ -8,6 +8,9 @@ packages=(
   g++ cmake ninja-build clang-format python3
   libgtest-dev libbenchmark-dev
   libpng-dev libcli11-dev
+  libzmq3-dev cppzmq-dev libmsgpack-cxx-dev
+  python3-zmq python3-msgpack python3-numpy python3-pytest
+  libzstd-dev
   clang libclang-rt-14-dev
 )
 

@@ -1,11 +1,16 @@
 #include <CLI/CLI.hpp>
 
+#include "call_command.h"
 #include "demo.h"
 #include "recover_command.h"
+#include "serve_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"sccube: spectral-image cubes from the command line"};
     app.require_subcommand(1);
+    int status = 0;
+    addServeCommand(app, status);
+    addCallCommand(app, status);
 
     DemoOptions demo;
     CLI::App* demoCommand =
@@ -37,5 +42,5 @@ int main(int argc, char** argv) {
     if (recover.parsed()) {
         return recover.run();
     }
-    return 1;
+    return status;
 }

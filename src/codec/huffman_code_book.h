@@ -25,6 +25,8 @@ class HuffmanCodeBook {
 
     // Appends the bits of code to writer.
     void put(const Code& code, BitWriter& writer) const;
+    // The bits of code: ceil(bitCount / 64) words, bit 0 first, unused high bits 0.
+    const std::uint64_t* words(const Code& code) const { return words_.data() + code.firstWord; }
 
   private:
     static std::uint32_t key(const SCSymbol& symbol) {

@@ -73,12 +73,30 @@ HuffmanDecodingTable::HuffmanDecodingTable(HuffmanNode<SCSymbol>* root) {
 void HuffmanDecodingTable::buildRootSteps() {
     rootSteps_.resize(std::size_t{1} << kRootBits);
     for (std::uint32_t bits = 0; bits < rootSteps_.size(); ++bits) {
-        RootStep step{0, 0};
+        RootStep step{0, 0, SCSymbol(0, 0), SCSymbol(0, 0), 0};
         while (step.bitCount < kRootBits && (step.target & kLeaf) == 0) {
             step.target = children_[step.target][(bits >> step.bitCount) & 1];
             ++step.bitCount;
         }
+        if ((step.target & kLeaf) != 0 && step.target != kMissing) {
+            step.symbol = leaves_[step.target & ~kLeaf];
+        }
         rootSteps_[bits] = step;
+    }
+    // Second codes, from the first steps of the bits that follow a first code.
+    for (std::uint32_t bits = 0; bits < rootSteps_.size(); ++bits) {
+        RootStep& step = rootSteps_[bits];
+        if ((step.target & kLeaf) == 0 || step.target == kMissing || step.bitCount == kRootBits) {
+            continue;
+        }
+        const std::uint32_t rest = bits >> step.bitCount;
+        const std::uint32_t restBits = kRootBits - step.bitCount;
+        // The steps of `rest` padded with any bits: valid as far as they stay within restBits.
+        const RootStep& next = rootSteps_[rest];
+        if ((next.target & kLeaf) != 0 && next.target != kMissing && next.bitCount <= restBits) {
+            step.second = next.symbol;
+            step.secondBits = next.bitCount;
+        }
     }
 }
 

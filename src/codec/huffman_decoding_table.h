@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codec/bit_vector.h"
@@ -35,10 +38,20 @@ class HuffmanDecodingTable {
     // Appends the decoded symbols to output; the result of HuffmanVectorDecoder::decode().
     bool decode(const BitVector& bits, std::vector<SCSymbol>& output) const;
 
+    // Bytes that must be readable after the last byte of a string given to decodeBytes; their
+    // values do not matter.
+    static constexpr std::size_t kBytePadding = 8;
+
+    // decode() over the bitCount bits stored from `bytes` on (bit i is bit i % 8 of byte i / 8),
+    // with the same results; it fetches bits a word at a time. Bits past bitCount are never
+    // taken as bits. REQUIRES: ceil(bitCount / 8) + kBytePadding bytes readable from `bytes`.
+    template <class Emit>
+    bool decodeBytes(const unsigned char* bytes, std::uint32_t bitCount, Emit&& emit) const;
+
   private:
     static constexpr std::uint32_t kLeaf = 0x80000000u;     // marks a child that is a leaf
     static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;  // a child that does not exist
-    static constexpr unsigned kRootBits = 10;               // bits looked up at once at the root
+    static constexpr unsigned kRootBits = 11;               // bits looked up at once at the root
 
     // Where the tree steps from the root along the next kRootBits bits lead: they stop at the
     // first leaf or missing child, or after kRootBits steps, at target (coded like a child)
@@ -46,6 +59,11 @@ class HuffmanDecodingTable {
     struct RootStep {
         std::uint32_t target;
         std::uint32_t bitCount;
+        SCSymbol symbol;  // the leaf's symbol when target is a leaf, saving a second lookup
+        // When target is a leaf and the bits after its code hold a whole second code: that
+        // code's symbol and length (0: none). Only the byte decoder takes both at once.
+        SCSymbol second;
+        std::uint32_t secondBits;
     };
 
     void buildRootSteps();
@@ -53,6 +71,9 @@ class HuffmanDecodingTable {
     // REQUIRES: position + kRootBits <= bits.bitCount().
     static std::uint32_t peek(const BitVector& bits, std::uint32_t position) noexcept;
 
+    template <class Emit>
+    bool decodeBytesWithInnerRoot(const unsigned char* bytes, std::uint32_t bitCount,
+                                  Emit& emit) const;
     template <class Emit>
     bool decodeWithSingleLeaf(const BitVector& bits, Emit& emit) const;
     template <class Emit>
@@ -126,6 +147,82 @@ bool HuffmanDecodingTable::decodeWithInnerRoot(const BitVector& bits, Emit& emit
             child = step.target;
         } else {
             child = children_[current][bits.bit(position++) ? 1 : 0];
+        }
+        if ((child & kLeaf) == 0) {
+            current = child;
+            continue;
+        }
+        if (child == kMissing || !emit(leaves_[child & ~kLeaf])) {
+            return false;
+        }
+        current = 0;
+    }
+    return current == 0;
+}
+
+template <class Emit>
+bool HuffmanDecodingTable::decodeBytes(const unsigned char* bytes, std::uint32_t bitCount,
+                                       Emit&& emit) const {
+    if (bitCount == 0) {
+        return true;
+    }
+    switch (shape_) {
+        case Shape::kSingleLeaf: {
+            // As decodeWithSingleLeaf: the first symbol goes out before its bit is checked.
+            if (!emit(leaves_.front()) || (bytes[0] & 1) != 0) {
+                return false;
+            }
+            for (std::uint32_t i = 1; i < bitCount; ++i) {
+                if (((bytes[i >> 3] >> (i & 7)) & 1) != 0 || !emit(leaves_.front())) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        case Shape::kInnerRoot:
+            return decodeBytesWithInnerRoot(bytes, bitCount, emit);
+        case Shape::kEmpty:
+            break;
+    }
+    return false;
+}
+
+template <class Emit>
+bool HuffmanDecodingTable::decodeBytesWithInnerRoot(const unsigned char* bytes,
+                                                    std::uint32_t bitCount, Emit& emit) const {
+    static_assert(kRootBits <= 57, "a root lookup must fit in one unaligned word");
+    static_assert(std::endian::native == std::endian::little, "bits are fetched as LE words");
+    constexpr std::uint32_t kRootMask = (1u << kRootBits) - 1;
+    const RootStep* rootSteps = rootSteps_.data();
+    const std::array<std::uint32_t, 2>* children = children_.data();
+    std::uint32_t position = 0;
+    std::uint32_t current = 0;
+    while (position < bitCount) {
+        std::uint32_t child;
+        if (current == 0 && bitCount - position >= kRootBits) {
+            std::uint64_t window;
+            std::memcpy(&window, bytes + (position >> 3), sizeof window);
+            const RootStep& step =
+                rootSteps[static_cast<std::uint32_t>(window >> (position & 7)) & kRootMask];
+            position += step.bitCount;
+            child = step.target;
+            if ((child & kLeaf) != 0 && child != kMissing) {
+                if (!emit(step.symbol)) {
+                    return false;
+                }
+                if (step.secondBits != 0) {
+                    // Both codes lie within the kRootBits bits known to be there.
+                    position += step.secondBits;
+                    if (!emit(step.second)) {
+                        return false;
+                    }
+                }
+                continue;
+            }
+        } else {
+            const unsigned bit = (bytes[position >> 3] >> (position & 7)) & 1;
+            ++position;
+            child = children[current][bit];
         }
         if ((child & kLeaf) == 0) {
             current = child;

@@ -153,3 +153,34 @@ bool decodeStream(const BitVector& bits, const HuffmanDecodingTable& table,
     std::vector<SCSymbol> scratch;
     return decodeStream(bits, table, destination, count, scratch);
 }
+
+bool decodeStreamBytes(const unsigned char* bytes, std::uint32_t bitCount,
+                       const HuffmanDecodingTable& table, unsigned short* destination,
+                       std::size_t count, std::vector<SCSymbol>& scratch) {
+    scratch.clear();
+    const bool whole = forEachDecodedRun(bytes, bitCount, table, count,
+                                         [&scratch](unsigned char run, unsigned short value) {
+                                             if (run != 0) {
+                                                 scratch.emplace_back(run, value);
+                                             }
+                                         });
+    if (!whole) {
+        return false;
+    }
+    writeRuns(scratch, destination);
+    return true;
+}
+
+bool addStreamValues(const unsigned char* bytes, std::uint32_t bitCount,
+                     const HuffmanDecodingTable& table, std::uint64_t* sums, std::size_t count) {
+    std::uint64_t* next = sums;
+    return forEachDecodedRun(bytes, bitCount, table, count,
+                             [&next](unsigned char run, unsigned short value) {
+                                 if (value != 0) {
+                                     for (unsigned i = 0; i < run; ++i) {
+                                         next[i] += value;
+                                     }
+                                 }
+                                 next += run;
+                             });
+}

@@ -75,3 +75,53 @@ bool decodeStream(const BitVector& bits, const HuffmanDecodingTable& table,
                   unsigned short* destination, std::size_t count, std::vector<SCSymbol>& scratch);
 bool decodeStream(const BitVector& bits, const HuffmanDecodingTable& table,
                   unsigned short* destination, std::size_t count);
+
+// The decodings below work on a stream's bits held in memory from `bytes` on, with
+// HuffmanDecodingTable::kBytePadding readable bytes after them, as a reader that loads streams
+// into a buffer of its own holds them.
+
+// Calls onRun(run length, value) for each run of the stream, in order, while the runs add up to
+// at most count values. True when the bits decode into whole symbols whose runs add up to
+// exactly count values: then, and only then, decodeStream over the same bits succeeds and
+// writes what the runs give.
+template <class OnRun>
+bool forEachDecodedRun(const unsigned char* bytes, std::uint32_t bitCount,
+                       const HuffmanDecodingTable& table, std::size_t count, OnRun&& onRun) {
+    std::uint64_t total = 0;
+    if (table.shape() == HuffmanDecodingTable::Shape::kSingleLeaf && bitCount != 0) {
+        // A single-leaf tree decodes n zero bits into n copies of its symbol.
+        const SCSymbol& symbol = table.singleSymbol();
+        for (std::uint32_t i = 0; i < bitCount; ++i) {
+            if (((bytes[i >> 3] >> (i & 7)) & 1) != 0) {
+                return false;
+            }
+        }
+        if (std::uint64_t{bitCount} * symbol.first != count) {
+            return false;
+        }
+        for (std::uint32_t i = 0; i < bitCount; ++i) {
+            onRun(symbol.first, symbol.second);
+        }
+        return true;
+    }
+    const bool decoded = table.decodeBytes(bytes, bitCount, [&](const SCSymbol& symbol) {
+        total += symbol.first;
+        if (total > count) {
+            return false;
+        }
+        onRun(symbol.first, symbol.second);
+        return true;
+    });
+    return decoded && total == count;
+}
+
+// decodeStream of the bits held from `bytes` on: the same results and the same destination.
+// `scratch` holds the runs until they are known to be whole; it is cleared and reused.
+bool decodeStreamBytes(const unsigned char* bytes, std::uint32_t bitCount,
+                       const HuffmanDecodingTable& table, unsigned short* destination,
+                       std::size_t count, std::vector<SCSymbol>& scratch);
+
+// Adds the stream's values to sums[0 .. count) when it decodes as decodeStream would accept;
+// zero runs cost nothing. On false, some of the sums may already hold some of the values.
+bool addStreamValues(const unsigned char* bytes, std::uint32_t bitCount,
+                     const HuffmanDecodingTable& table, std::uint64_t* sums, std::size_t count);

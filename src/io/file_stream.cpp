@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <limits>
 
 #include "io/fault_injection.h"
 
@@ -169,6 +170,16 @@ int SystemInputFileStream::read(void* buffer, unsigned byteCount) {
     });
 }
 
+int SystemInputFileStream::readAt(std::uint64_t position, void* buffer, unsigned byteCount) const {
+    auto* bytes = static_cast<char*>(buffer);
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - byteCount) {
+        return -1;
+    }
+    return transferAll(byteCount, [&](unsigned done, unsigned left) {
+        return ::pread(descriptor(), bytes + done, left, static_cast<off_t>(position + done));
+    });
+}
+
 SystemOutputFileStream::SystemOutputFileStream(const std::string& path) {
     open(path.c_str(), GENERIC_WRITE);
 }
@@ -180,6 +191,18 @@ int SystemOutputFileStream::write(const void* buffer, unsigned byteCount) {
     const auto* bytes = static_cast<const char*>(buffer);
     const int written = transferAll(byteCount, [&](unsigned done, unsigned left) {
         return ::write(descriptor(), bytes + done, left);
+    });
+    return written == static_cast<int>(byteCount) ? written : -1;
+}
+
+int SystemOutputFileStream::writeAt(std::uint64_t position, const void* buffer,
+                                    unsigned byteCount) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) - byteCount) {
+        return -1;
+    }
+    const int written = transferAll(byteCount, [&](unsigned done, unsigned left) {
+        return ::pwrite(descriptor(), bytes + done, left, static_cast<off_t>(position + done));
     });
     return written == static_cast<int>(byteCount) ? written : -1;
 }

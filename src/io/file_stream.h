@@ -107,6 +107,11 @@ class SystemInputFileStream : public SystemFileStream<InputFileStream> {
 
     bool isEof() const override;
     int read(void* buffer, unsigned byteCount) override;
+    // Reads up to byteCount bytes at `position` without moving the stream's position, so that
+    // any number of threads may read one stream at once. Returns the number read, less than
+    // byteCount only at the end of the file, or -1 when the read fails or byteCount exceeds
+    // INT_MAX.
+    int readAt(std::uint64_t position, void* buffer, unsigned byteCount) const;
 };
 
 // An output stream on a file of the file system.
@@ -119,6 +124,9 @@ class SystemOutputFileStream : public SystemFileStream<OutputFileStream> {
     explicit SystemOutputFileStream(const std::string& path);
 
     int write(const void* buffer, unsigned byteCount) override;
+    // Writes byteCount bytes at `position` without moving the stream's position. Returns
+    // byteCount, or -1 when the write fails or byteCount exceeds INT_MAX.
+    int writeAt(std::uint64_t position, const void* buffer, unsigned byteCount);
     // Whether the position equals the length of the file.
     virtual bool isEof() const;
 

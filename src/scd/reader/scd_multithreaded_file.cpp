@@ -25,15 +25,15 @@ void SCDMultiThreadedFile::startImages(unsigned /*first*/, ActionList& actions) 
     actions.clear();
 }
 
-SCErrorCode SCDMultiThreadedFile::decodeSpectrum(std::uint64_t offset, unsigned short* destination,
-                                                 ActionList& actions) {
-    post(spectrumFile(&dataFileLock_), offset, destination, spectrumValueCount(), actions);
+SCErrorCode SCDMultiThreadedFile::decodeSpectrum(const StreamPlace& place,
+                                                 unsigned short* destination, ActionList& actions) {
+    post(spectrumFile(), place, destination, spectrumValueCount(), actions);
     return SC_OK;
 }
 
-SCErrorCode SCDMultiThreadedFile::decodeImage(std::uint64_t offset, unsigned short* destination,
+SCErrorCode SCDMultiThreadedFile::decodeImage(const StreamPlace& place, unsigned short* destination,
                                               ActionList& actions) {
-    post(imageFile(&dataFileLock_), offset, destination, imageValueCount(), actions);
+    post(imageFile(), place, destination, imageValueCount(), actions);
     return SC_OK;
 }
 
@@ -42,17 +42,18 @@ SCErrorCode SCDMultiThreadedFile::finishReads(ActionList& actions) {
     // Every action of the list is a DecodingRunnable posted by post().
     const bool damaged = std::any_of(
         actions.begin(), actions.end(), [](const lattix::lx_tuplink::ActionRef& action) {
-            return !static_cast<const DecodingRunnable*>(action.get())->decoded();
+            return static_cast<const DecodingRunnable*>(action.get())->outcome() !=
+                   StreamOutcome::kDecoded;
         });
     actions.clear();
     return damaged ? SC_FORMAT_ERROR : SC_OK;
 }
 
-void SCDMultiThreadedFile::post(const CodedStreamFile& file, std::uint64_t offset,
+void SCDMultiThreadedFile::post(const CodedStreamFile& file, const StreamPlace& place,
                                 unsigned short* destination, std::size_t valueCount,
                                 ActionList& actions) {
     const lattix::lx_tuplink::ActionRef action(
-        new DecodingRunnable(file, offset, destination, valueCount));
+        new DecodingRunnable(file, place, destination, valueCount));
     actions.add(action);
     SCD::getProcessor().post(action);
 }

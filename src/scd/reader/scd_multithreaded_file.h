@@ -3,12 +3,11 @@
 #include <string>
 
 #include "scd/reader/scd_file.h"
-#include "tuplink/critical_section.h"
 
 // The SCD reader that decodes a batch in parallel: every stream of a read becomes one
 // DecodingRunnable posted to the library's processor (SCD::getProcessor()) as soon as it is
-// known, and the read waits for the batch once. The data-file lock serialises the seek and the
-// reads of every stream of either data file; decoding runs outside it, on the workers.
+// known, and the read waits for the batch once. Streams are read with positioned reads, so the
+// workers never wait for one another.
 class SCDMultiThreadedFile : public SCDFile {
   public:
     // Opens the cube named `name` as SCDFile does; check isOpen().
@@ -21,16 +20,14 @@ class SCDMultiThreadedFile : public SCDFile {
     void startImagesAt(ActionList& actions) override;
     void startImages(unsigned first, ActionList& actions) override;
     // Post one decoding and add it to the batch; always SC_OK.
-    SCErrorCode decodeSpectrum(std::uint64_t offset, unsigned short* destination,
+    SCErrorCode decodeSpectrum(const StreamPlace& place, unsigned short* destination,
                                ActionList& actions) override;
-    SCErrorCode decodeImage(std::uint64_t offset, unsigned short* destination,
+    SCErrorCode decodeImage(const StreamPlace& place, unsigned short* destination,
                             ActionList& actions) override;
     // Waits, without time limit, for every action of the batch in list order; then clears it.
     SCErrorCode finishReads(ActionList& actions) override;
 
   private:
-    void post(const CodedStreamFile& file, std::uint64_t offset, unsigned short* destination,
+    void post(const CodedStreamFile& file, const StreamPlace& place, unsigned short* destination,
               std::size_t valueCount, ActionList& actions);
-
-    tuplink::CriticalSection dataFileLock_;  // guards every seek and read of both data files
 };

@@ -60,6 +60,7 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::close() {
     }
     SCErrorCode result = SC_OK;
     try {
+        finishLines(false);
         if (stage_ == Stage::kLineFailed) {
             // The counts and the image file may hold part of the failed line: code the lines
             // stored before it from their spectra alone.
@@ -113,6 +114,7 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::cancel() {
     if (!open_) {
         return SC_FILE_ERROR;
     }
+    finishLines(true);
     finish();
     return SC_OK;
 }

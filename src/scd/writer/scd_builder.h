@@ -89,10 +89,17 @@ class SCDBuilder : public SCFileBuilder {
     // the journal. SC_OK; SC_WRITE_ERROR when the line or the journal could not be written,
     // after which no line is taken.
     SCErrorCode lineStored(bool stored);
+    // The temporary image file lacks part of a line already stored: the builder takes no more
+    // lines and close() codes the cube from the temporary spectrum file.
+    void imageCopyFailed() { stage_ = Stage::kLineFailed; }
+    // Called first by close() (discard false) and cancel() (discard true): a subclass that
+    // holds lines back for counting sends them on, or drops them, and waits until nothing works
+    // on the temporary files any more.
+    virtual void finishLines(bool /*discard*/) {}
 
     const std::string& name() const { return name_; }
     const SCDHeader& header() const { return header_; }
-    OutputFileStream& spectrumFile() { return spectrumFile_; }
+    SystemOutputFileStream& spectrumFile() { return spectrumFile_; }
     TemporaryImageFile& imageFile() { return imageFile_; }
     SymbolCountTable& counts() { return counts_; }
     ImageRunAccumulator& accumulator() { return accumulator_; }

@@ -21,8 +21,37 @@ void RunLengthEncodingExecutorThread::execute() {
     counts_->add(tally);
 }
 
+namespace {
+
+void keepFirstError(std::atomic<int>* error, int result) {
+    int expected = SC_OK;
+    if (result != SC_OK && error != nullptr) {
+        error->compare_exchange_strong(expected, result);
+    }
+}
+
+}  // namespace
+
+void LineBlockSpectraAction::execute() {
+    const std::uint64_t spectra = std::uint64_t{block_.count} * block_.width;
+    SymbolTally tally;
+    for (std::uint64_t i = 0; i < spectra; ++i) {
+        forEachRun(block_.lines + i * block_.depth, block_.depth,
+                   [&tally](const SCSymbol& symbol) { tally.add(symbol); });
+    }
+    counts_->add(tally);
+}
+
+void LineBlockImagesAction::execute() {
+    keepFirstError(block_.error, imageFile_->appendLines(block_.lines, block_.count));
+    const std::uint64_t lineValues = std::uint64_t{block_.width} * block_.depth;
+    for (unsigned line = 0; line < block_.count; ++line) {
+        accumulator_->addLine(block_.lines + line * lineValues);
+    }
+}
+
 void LineAppenderThread::execute() {
-    stored_.store(imageFile_->appendLine(line_) == SC_OK, std::memory_order_release);
+    imageFile_->appendLine(line_);
 }
 
 void ItemWriterThread::execute() {
@@ -35,5 +64,4 @@ void ItemWriterThread::execute() {
         }
         done += n;
     }
-    written_.store(true, std::memory_order_release);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+
+#include "codec/image_run_accumulator.h"
 #include "codec/symbol_count_table.h"
 #include "io/file_stream.h"
 #include "sc_api/processor.h"
@@ -35,35 +37,67 @@ class LineAppenderThread : public lattix::lx_tuplink::Action {
     LineAppenderThread(TemporaryImageFile& imageFile, const unsigned short* line)
         : imageFile_(&imageFile), line_(line) {}
 
-    // After execution: whether the line was stored whole.
-    bool stored() const { return stored_.load(std::memory_order_acquire); }
-
   protected:
     void execute() override;
 
   private:
-    TemporaryImageFile* imageFile_;    // where the line goes
-    const unsigned short* line_;       // width x depth values
-    std::atomic<bool> stored_{false};  // set by a successful execution
+    TemporaryImageFile* imageFile_;  // where the line goes
+    const unsigned short* line_;     // width x depth values
 };
 
-// Writes valueCount 16-bit values at the current position of a stream; written() tells whether
-// they all went.
+// Writes valueCount 16-bit values at the current position of a stream; a failure is dropped.
 class ItemWriterThread : public lattix::lx_tuplink::Action {
   public:
     ItemWriterThread(OutputFileStream& stream, const unsigned short* values,
                      std::uint64_t valueCount)
         : stream_(&stream), values_(values), valueCount_(valueCount) {}
 
-    // After execution: whether every value was written.
-    bool written() const { return written_.load(std::memory_order_acquire); }
+  protected:
+    void execute() override;
+
+  private:
+    OutputFileStream* stream_;      // where the values go
+    const unsigned short* values_;  // the values
+    std::uint64_t valueCount_;      // how many
+};
+
+// The work of a block of buffered lines of the line builder, in two actions that may run at
+// once: LineBlockSpectraAction counts the spectra's symbols (the builder has written the lines
+// to the temporary spectrum file already, each as it came); LineBlockImagesAction appends the lines
+// to the temporary image file and feeds them to the image run accumulator. A failed write is kept
+// in `error` (the first one).
+struct LineBlock {
+    const unsigned short* lines = nullptr;  // `count` lines of width x depth values
+    unsigned count = 0;
+    unsigned width = 0;
+    unsigned depth = 0;
+    std::atomic<int>* error = nullptr;  // SC_OK until a write fails
+};
+
+class LineBlockSpectraAction : public lattix::lx_tuplink::Action {
+  public:
+    LineBlockSpectraAction(const LineBlock& block, SymbolCountTable& counts)
+        : block_(block), counts_(&counts) {}
 
   protected:
     void execute() override;
 
   private:
-    OutputFileStream* stream_;          // where the values go
-    const unsigned short* values_;      // the values
-    std::uint64_t valueCount_;          // how many
-    std::atomic<bool> written_{false};  // set by a successful execution
+    LineBlock block_;
+    SymbolCountTable* counts_;  // gets the symbols of every spectrum
+};
+
+class LineBlockImagesAction : public lattix::lx_tuplink::Action {
+  public:
+    LineBlockImagesAction(const LineBlock& block, TemporaryImageFile& imageFile,
+                          ImageRunAccumulator& accumulator)
+        : block_(block), imageFile_(&imageFile), accumulator_(&accumulator) {}
+
+  protected:
+    void execute() override;
+
+  private:
+    LineBlock block_;
+    TemporaryImageFile* imageFile_;     // gets the lines in image order
+    ImageRunAccumulator* accumulator_;  // counts the channel images
 };

@@ -12,26 +12,21 @@
 // order: each stream is its bit count L (uint32, little-endian) followed by ceil(L / 8) bytes.
 // Afterwards `offsets` holds exactly `count` entries: entry i is the position in `out` of
 // stream i's bit count, or 0 for an item that the reader did not deliver (it ended early or
-// failed). Nothing is written, and no thread started, when `count` is 0. Returns true when all
-// `count` items were delivered and every stream was written; false when the reader delivered
-// fewer, a write to `out` failed, or memory ran out (the file is then incomplete).
+// failed). Nothing is written, and no thread started, when `count` is 0.
 //
 // REQUIRES: the code table holds every symbol that the items produce, `out` is open (at
 // position 0 for offsets that start at 0). An item with a symbol the table lacks is an internal
 // error: debug builds assert, other builds write that item as an empty stream (L = 0).
 //
-// Threads. The call runs on the calling thread until every stream is written. Items are read in
-// blocks of up to 16 (fewer when 16 items would take more than 32 MiB) into two controllers in
-// turn; the items of a block are coded in parallel by one encoder action each, and the blocks'
-// streams are written strictly in order:
-//  - the calling thread writes the streams (the writer);
-//  - a private pipeline processor, made for this call without a thread limit, runs the reader
-//    action and the controllers; the reader is its only action that blocks on another (it
-//    waits until a controller is free), so every posted controller gets a worker, and it never
-//    holds more than three;
-//  - a private encoder processor runs the encoders, which never block, on as many workers as
-//    the machine has hardware threads, 16 at most.
-// No worker of the library's processor is used, so any number of encodings, builders and
-// readers may run at once without deadlock.
+// Returns false when a write failed, the reader delivered fewer than `count` items, or the
+// memory for the coding could not be had; the file then lacks streams.
+//
+// Threads. The call reads the items and writes the streams on the calling thread. Items are
+// read in chunks (about a thousand spectra, or tens of images: some 2 million values), each
+// chunk coded by one action on a private encoder processor with as many workers as the machine
+// has hardware threads (16 at most) into a buffer of its own, and the chunks' buffers written
+// strictly in item order, one write each. One chunk more than there are workers is in flight,
+// which bounds the memory whatever the size of the cube. No worker of the library's processor
+// is used, so any number of encodings, builders and readers may run at once without deadlock.
 bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                    OutputFileStream& out, const SCDHeader& header);

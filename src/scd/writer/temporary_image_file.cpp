@@ -114,6 +114,12 @@ void TemporaryImageFile::transposeLines(const unsigned short* lines, std::size_t
 
 SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count,
                                                 unsigned short* out) const {
+    return computeRoiImage(first, count, out, nullptr, 0);
+}
+
+SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count, unsigned short* out,
+                                                const unsigned short* pending,
+                                                unsigned pendingCount) const {
     if (std::uint64_t{first} + count > depth_) {
         return SC_OUT_OF_RANGE;
     }
@@ -143,6 +149,15 @@ SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count,
                 sums[done + i] += chunk[i];
             }
             done += n;
+        }
+    }
+    // The pending lines lie in the file as zeros: their values add from memory.
+    pendingCount = std::min(pendingCount, height_ - lines_);
+    for (std::uint64_t i = 0; i < std::uint64_t{pendingCount} * width_; ++i) {
+        const unsigned short* spectrum = pending + i * depth_ + first;
+        std::uint64_t& sum = sums[std::uint64_t{lines_} * width_ + i];
+        for (unsigned c = 0; c < count; ++c) {
+            sum += spectrum[c];
         }
     }
     for (std::uint64_t p = 0; p < pixels; ++p) {

@@ -45,6 +45,10 @@ class TemporaryImageFile {
     // lie outside the cube; SC_FILE_ERROR, creating nothing, when the writing stream is closed
     // or the file is gone; SC_FORMAT_ERROR when the file is shorter than the cube.
     SCErrorCode computeRoiImage(unsigned first, unsigned count, unsigned short* out) const;
+    // The same with `pendingCount` more lines, held in memory at `pending` (lines lines(),
+    // lines() + 1, ... as appendLines takes them) and not yet appended, added to the sums.
+    SCErrorCode computeRoiImage(unsigned first, unsigned count, unsigned short* out,
+                                const unsigned short* pending, unsigned pendingCount) const;
 
   private:
     // Fills rows_ with the values of `pixels` spectra, channel after channel.

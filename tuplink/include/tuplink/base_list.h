@@ -28,6 +28,8 @@ class TUPLINK_EXPORT BaseList {
     // REQUIRES: !empty().
     T& front() { return elements_.front(); }
     const T& front() const { return elements_.front(); }
+    T& back() { return elements_.back(); }
+    const T& back() const { return elements_.back(); }
 
     // Inserts a copy of `value` before `position`; returns the new element.
     iterator insert(const_iterator position, const T& value) {
@@ -43,6 +45,13 @@ class TUPLINK_EXPORT BaseList {
     // destroying it. `source` may be this list.
     void splice_back(BaseList& source, const_iterator position) {
         elements_.splice(elements_.end(), source.elements_, position);
+    }
+    // Moves every element of `source` to the end of this list, in order, without copying;
+    // `source` is left empty. REQUIRES: `source` is not this list.
+    void splice(BaseList& source) { elements_.splice(elements_.end(), source.elements_); }
+
+    friend bool operator==(const BaseList& a, const BaseList& b) {
+        return a.elements_ == b.elements_;
     }
 
   private:

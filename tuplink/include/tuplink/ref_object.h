@@ -102,4 +102,7 @@ class TUPLINK_EXPORT AutoRef {
     T* object_ = nullptr;  // the referred object, or null
 };
 
+// A counted reference to any counted object.
+using AutoRefBase = AutoRef<RefObject>;
+
 }  // namespace tuplink
