@@ -13,6 +13,7 @@ packages=(
   libzstd-dev
   pybind11-dev python3-dev
   python3-dask python3-distributed python3-hyperspy python3-matplotlib
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "demo.h"
 #include "exit_status.h"
+#include "recover_command.h"
 #include "serve_command.h"
 
 int main(int argc, char** argv) {
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 20000.0));
     demoCommand->add_option("--seed", demo.synthesis.seed, "random seed")->capture_default_str();
 
+    const RecoverCommand recover(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& success) {
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
     }
     if (demoCommand->parsed()) {
         return runDemo(demo);
+    }
+    if (recover.parsed()) {
+        return recover.run();
     }
     return status;
 }

@@ -43,18 +43,23 @@ class SC_API_EXPORT FragmentedSCDBuilder {
     // builder; its lines are expected from line area.y on. SC_OK; SC_OUT_OF_RANGE, changing
     // nothing, when the area leaves the cube; SC_FILE_ERROR when the builder is closed;
     // SC_WRITE_ERROR when the map cannot be written (the area stays registered but takes no
-    // lines until another area starts). When the area's SCD builder cannot be created, the
-    // area takes no lines.
+    // lines until another area starts); the failure of the previous area's close, nothing else
+    // changed (that area stays current, and startNewArea or close may be tried again);
+    // SC_FILE_ERROR when the area's SCD builder cannot be created (another builder holds that
+    // cube, say), the area then taking no lines. The map is published whole each time: a
+    // reader sees the previous map or the new one.
     int startNewArea(Rect area);
     // Adds the next line of the area in progress: its width spectra of depth values, pixel
     // after pixel (value of pixel x, channel c at x * depth + c), and gives its pixels to the
     // area in the map. SC_OK; SC_OUT_OF_RANGE when no area takes lines or the area already has
-    // all its lines; SC_FILE_ERROR when the builder is closed. Failures of the area's SCD
-    // builder are not reported.
+    // all its lines; SC_FILE_ERROR when the builder is closed; a failure of the area's SCD
+    // builder as it returns it (SC_WRITE_ERROR, ...), the line then not given to the area.
     int addSpectrumLine(const unsigned short* line);
     // Finishes the last area and writes the final map. SC_OK; SC_FILE_ERROR when already
-    // closed; SC_WRITE_ERROR when the map cannot be written (the builder stays open and close
-    // may be tried again).
+    // closed; the failure of the last area's close, or SC_WRITE_ERROR when the map cannot be
+    // written (the builder stays open either way and close may be tried again). A builder
+    // whose process dies leaves its finished areas, the temporaries of the area in progress
+    // and the last map written: SCD::recover makes the cube of them.
     int close();
     // Open from construction until a successful close().
     bool isOpen() const;

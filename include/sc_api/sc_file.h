@@ -19,8 +19,9 @@ using SCPixelPosition = std::pair<unsigned int, unsigned int>;
 //
 // Refused with SC_OUT_OF_RANGE before anything is read: a Rect that leaves the cube, a channel
 // range beyond depth() for the ROI and sub-image reads, an output spectrum with fewer than
-// depth() channels (or fewer spectra than requested), and a request whose temporary buffers
-// cannot be allocated.
+// depth() channels (or fewer spectra than requested). A request whose temporary buffers cannot
+// be allocated gives SC_ALLOCATION_ERROR; a stored stream that fails to decode gives
+// SC_FORMAT_ERROR (see the primitives for what the buffers then hold).
 class SC_API_EXPORT SCFile : public SCCube {
   public:
     SCFile() = default;

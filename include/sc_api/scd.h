@@ -39,9 +39,14 @@ class SC_API_EXPORT SCD {
     // fragmented cube as name + ".scdh" says. Null when the header file is missing, does not
     // start with the magic, is cut short or damaged, is of another type, the data files cannot
     // be opened, or (fragmented) an area cube name + "." + i cannot be opened or does not fit
-    // the area map; no message is produced. The caller owns the cube (delete it, or hand it to
-    // a SharedPtr with SCDeleteFile). A simple cube whose ".scds" or ".scdi" is missing opens,
-    // with the missing file created empty: its streams read as undecodable (spectra as zeros).
+    // the area map; no message is produced. Also null when the header claims more than the
+    // data files hold (an offset or a stream beyond its file, dimensions that no stream of the
+    // file could expand to), so that every later read costs work and memory bounded by the
+    // files' sizes; when a file is missing or is not a regular file (a FIFO, a directory, a
+    // device). Opening and reading never create, truncate or change a file. A stream that
+    // fails to decode later makes its read answer SC_FORMAT_ERROR. A cube with a zero
+    // dimension is an empty cube: it opens, and holds no stream to read. The caller owns the
+    // cube (delete it, or hand it to a SharedPtr with SCDeleteFile).
     static SCFile* openSCD(std::string name);
 
     // Deletes the files of the cube named `name`: of a simple cube its ".scdh", ".scds" and
@@ -68,19 +73,40 @@ class SC_API_EXPORT SCD {
     // spectra of the lines it did not deliver whole keep the offset 0 in the index and the
     // images hold zeros there. Runs on the calling thread and returns when the three files are
     // complete; the temporary file name + "__tmp__raw__image.raw" is removed at the end.
-    // Returns SC_OK, or SC_FILE_ERROR, creating nothing, when the reader is not open or the
-    // temporary file cannot be created; SC_WRITE_ERROR when memory runs out or the reader
-    // throws. Failures to write the cube's files are not reported. Any number of encodings,
-    // builders and readers may run at once.
+    // Returns SC_OK once the cube is published, its header last; SC_FILE_ERROR, creating
+    // nothing, when the reader is not open or the temporary file cannot be created, and
+    // SC_FILE_ERROR when the reader fails or a file of the cube cannot be created;
+    // SC_WRITE_ERROR when a write fails or the reader throws; SC_ALLOCATION_ERROR when memory
+    // runs out. A failed encoding leaves no header of that name (an older cube is withdrawn
+    // before its data files are replaced) and removes its data files. Any number of
+    // encodings, builders and readers may run at once.
     static int encode(SCSpectrumReader& reader, const std::string& name);
 
     // A builder that writes the SCD cube `name` line by line (lines in row order, at most
     // `height`); the cube is coded when the builder is closed. Its data wait in the temporary
-    // files name + "__tmp_spectrum_file" and name + "__tmp_image_file.raw" until then. Empty
-    // when those files cannot be created.
+    // files name + "__tmp_spectrum_file" and name + "__tmp_image_file.raw" until then, beside
+    // the journal name + "__tmp_journal", which counts the lines stored and locks the cube.
+    // Every failure to store a line or to complete the cube is returned (SC_WRITE_ERROR,
+    // SC_FILE_ERROR, SC_ALLOCATION_ERROR); a failed close() leaves no header and keeps the
+    // temporaries, and may be tried again. With syncEveryLines > 0 the temporaries are flushed
+    // to the device every that many lines (against power loss; a crash of the process loses
+    // nothing without it). Empty when another builder holds the cube (in this process or
+    // another) or the temporary files cannot be created.
     static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& name,
                                                                     unsigned width, unsigned height,
-                                                                    unsigned depth, float factor);
+                                                                    unsigned depth, float factor,
+                                                                    unsigned syncEveryLines = 0);
+
+    // Makes a valid cube of what an interrupted acquisition left: for a simple cube, from the
+    // temporaries and the journal of its builder (every line stored, the others reading as not
+    // acquired); for a fragmented cube, every finished area plus the lines stored of each area
+    // whose builder was interrupted, with the map updated to give them their pixels. The cube
+    // is byte for byte what the builder's close() would have written for those lines; the
+    // temporaries are removed afterwards. Returns the number of lines recovered (0 or more), or
+    // SC_FILE_ERROR when there is nothing to recover or a builder of the cube still runs,
+    // SC_FORMAT_ERROR for a damaged map, or the failure of writing the cube (the temporaries
+    // then stay, and recover may be called again).
+    static int recover(const std::string& name);
 
     // A new loader for the registry: it opens the cube whose header file is `path` (ending
     // exactly in ".scdh", case included) and declines every other path.

@@ -85,7 +85,7 @@ SCErrorCode forEachImageRun(unsigned first, unsigned count, std::uint64_t imageS
     const std::optional<std::uint64_t> bufferSize = checkedProduct(imageSize, runLength);
     auto images = bufferSize ? allocateSamples<unsigned short>(*bufferSize) : nullptr;
     if (!images) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     for (std::uint64_t done = 0; done < count; done += runLength) {
         const auto n = static_cast<unsigned>(std::min<std::uint64_t>(runLength, count - done));
@@ -161,7 +161,7 @@ SCErrorCode sumImages(const SCFile& file, unsigned first, unsigned count, std::u
                       AddRun addRun, unsigned short* out) {
     auto sums = allocateZeroedSamples<std::uint64_t>(sumCount);
     if (!sums) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     const std::uint64_t imageSize = std::uint64_t{file.width()} * file.height();
     const SCErrorCode result = forEachImageRun(
@@ -189,7 +189,7 @@ SCErrorCode SCFile::getSpectrum(unsigned x, unsigned y, SCSpectrum& out) const {
     }
     auto counts = allocateSamples<unsigned short>(d);
     if (!counts) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     const SCErrorCode result = primitivesOf(*this).readSpectrums(x, y, 1, counts.get());
     if (result != SC_OK) {
@@ -213,7 +213,7 @@ SCErrorCode SCFile::getSpectrums(unsigned x, unsigned y, unsigned count,
     const std::optional<std::uint64_t> total = checkedProduct(count, d);
     auto counts = total ? allocateSamples<unsigned short>(*total) : nullptr;
     if (!counts) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     const SCErrorCode result = primitivesOf(*this).readSpectrums(x, y, count, counts.get());
     if (result != SC_OK) {
@@ -240,7 +240,7 @@ SCErrorCode SCFile::computeRegionSpectrum(int x0, int y0, const PixmapMask& mask
     auto sums = allocateZeroedSamples<std::uint64_t>(d);
     SpectrumBatch batch(d, sums.get());
     if (!sums || !batch.allocated()) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     out.reset();
     pixelCount = 0;

@@ -21,6 +21,7 @@ int SCD::encode(SCSpectrumReader& reader, const std::string& name) {
 
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> SCD::getBuilder(const std::string& name,
                                                               unsigned width, unsigned height,
-                                                              unsigned depth, float factor) {
-    return makeSCDBuilder(name, width, height, depth, factor);
+                                                              unsigned depth, float factor,
+                                                              unsigned syncEveryLines) {
+    return makeSCDBuilder(name, width, height, depth, factor, syncEveryLines);
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "io/file_stream.h"
 #include "sc_api/fragmented_scd_header.h"
 #include "sc_api/sc_error_code.h"
 #include "sc_api/scd.h"
@@ -23,6 +24,9 @@ void removeSimpleCube(const std::string& name) {
 
 void removeFragmentedCube(const std::string& name) {
     const std::string headerPath = name + SCD::HEADER_EXTENSION;
+    if (!isRegularFile(headerPath)) {
+        return;
+    }
     std::ifstream headerFile(headerPath, std::ios::binary);
     FragmentedSCDHeader header;
     if (!headerFile || header.read(headerFile) != SC_OK) {

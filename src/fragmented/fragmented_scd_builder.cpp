@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <new>
+#include <sstream>
 #include <utility>
 #include <vector>
 
 #include "api/sample_buffer.h"
 #include "api/scaled_count.h"
 #include "fragmented/scd_cube_opener.h"
+#include "io/file_stream.h"
 #include "sc_api/fragmented_scd_header.h"
 #include "sc_api/sc_error_code.h"
 #include "sc_api/sc_file.h"
@@ -47,33 +48,39 @@ struct FragmentedSCDBuilder::Record {
 
     std::string areaName(unsigned index) const { return name + "." + std::to_string(index); }
 
-    // Replaces N + ".scdh" by the current map.
+    // Replaces N + ".scdh" by the current map, published whole (see publishFile).
     int writeHeader() const {
-        std::ofstream file(name + SCD::HEADER_EXTENSION, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return SC_WRITE_ERROR;
-        }
-        const int result = header->write(file);
+        std::ostringstream bytes(std::ios::binary);
+        const int result = header->write(bytes);
         if (result != SC_OK) {
             return result;
         }
-        file.close();
-        return file.fail() ? SC_WRITE_ERROR : SC_OK;
+        const std::string content = std::move(bytes).str();
+        const SCErrorCode published =
+            publishFile(name + SCD::HEADER_EXTENSION, content.data(), content.size());
+        return published == SC_OK ? SC_OK : SC_WRITE_ERROR;
     }
 
     // Closes the builder of the area taking lines, if any, and keeps its cube for ROI images
-    // when it reopens with the area's dimensions.
-    void finishCurrentArea() {
+    // when it reopens with the area's dimensions. The close's failure, the area builder then
+    // staying current (and open) so that it may be closed again.
+    int finishCurrentArea() {
         if (!area) {
-            return;
+            return SC_OK;
         }
-        area->close();
+        if (area->isOpen()) {
+            const int closed = area->close();
+            if (closed != SC_OK) {
+                return closed;
+            }
+        }
         area.release();
         std::unique_ptr<SCFile> cube(openSCDCube(areaName(currentIndex)));
         if (cube && cube->isOpen() && cube->width() == currentArea.width &&
             cube->height() == currentArea.height && cube->depth() == header->depth()) {
             finished.emplace_back(currentIndex, std::move(cube));
         }
+        return SC_OK;
     }
 
     // Replaces the sums of the finished area's pixels by its channels first .. first+count-1.
@@ -169,7 +176,10 @@ int FragmentedSCDBuilder::startNewArea(Rect area) {
         return SC_OUT_OF_RANGE;
     }
     try {
-        r.finishCurrentArea();
+        const int finishedArea = r.finishCurrentArea();
+        if (finishedArea != SC_OK) {
+            return finishedArea;
+        }
         r.currentArea = area;
         r.currentIndex = r.header->addArea(area.x, area.y);
         const int written = r.writeHeader();
@@ -179,7 +189,7 @@ int FragmentedSCDBuilder::startNewArea(Rect area) {
         r.area = makeSCDBuilder(r.areaName(r.currentIndex), area.width, area.height, depth(),
                                 r.header->factor());
         r.currentLine = area.y;
-        return SC_OK;
+        return r.area ? SC_OK : SC_FILE_ERROR;
     } catch (const std::exception&) {
         return SC_WRITE_ERROR;
     }
@@ -193,7 +203,10 @@ int FragmentedSCDBuilder::addSpectrumLine(const unsigned short* line) {
     if (!r.area || r.currentLine - r.currentArea.y >= r.currentArea.height) {
         return SC_OUT_OF_RANGE;
     }
-    r.area->addSpectrumLine(line);
+    const int added = r.area->addSpectrumLine(line);
+    if (added != SC_OK) {
+        return added;
+    }
     for (unsigned x = r.currentArea.x; x < r.currentArea.x + r.currentArea.width; ++x) {
         r.header->setAreaIndex(x, r.currentLine, r.currentIndex);
     }
@@ -206,8 +219,11 @@ int FragmentedSCDBuilder::close() {
         return SC_FILE_ERROR;
     }
     Record& r = *record_;
-    if (r.area) {
-        r.area->close();
+    if (r.area && r.area->isOpen()) {
+        const int closed = r.area->close();
+        if (closed != SC_OK) {
+            return closed;
+        }
     }
     try {
         const int written = r.writeHeader();
@@ -244,13 +260,13 @@ int FragmentedSCDBuilder::computeRoiImage(unsigned first, unsigned count, unsign
         chunk = allocateSamples<unsigned short>(r.largestFinishedArea() *
                                                 std::min(kChannelChunk, count));
         if (!sums || !chunk) {
-            return SC_OUT_OF_RANGE;
+            return SC_ALLOCATION_ERROR;
         }
     }
     if (r.area) {
         areaImage = allocateZeroedSamples<unsigned short>(std::uint64_t{area.width} * area.height);
         if (!areaImage) {
-            return SC_OUT_OF_RANGE;
+            return SC_ALLOCATION_ERROR;
         }
     }
 

@@ -12,6 +12,12 @@
 
 namespace {
 
+// The result of a read made of several area reads: the first failure, the others still run so
+// that every buffer is filled the same way whatever failed.
+SCErrorCode worse(SCErrorCode sofar, SCErrorCode next) {
+    return sofar != SC_OK ? sofar : next;
+}
+
 // Most pixels, and most channels, forwarded to the areas at once: this bounds the temporary
 // memory of a read to 32 area images, or to the lists of 1024 pixels.
 constexpr std::size_t kPixelChunk = 1024;
@@ -106,8 +112,8 @@ SCErrorCode FragmentedSCDFile::close() {
     return SC_OK;
 }
 
-void FragmentedSCDFile::readFromAreas(const std::vector<SCPixelPosition>& positions,
-                                      const std::vector<unsigned short*>& outs) {
+SCErrorCode FragmentedSCDFile::readFromAreas(const std::vector<SCPixelPosition>& positions,
+                                             const std::vector<unsigned short*>& outs) {
     std::map<unsigned, AreaRequest> requests;
     for (std::size_t k = 0; k < positions.size(); ++k) {
         const auto [x, y] = positions[k];
@@ -120,9 +126,11 @@ void FragmentedSCDFile::readFromAreas(const std::vector<SCPixelPosition>& positi
         request.positions.emplace_back(x - ox, y - oy);
         request.outs.push_back(outs[k]);
     }
+    SCErrorCode result = SC_OK;
     for (auto& [area, request] : requests) {
-        areas_[area]->readSpectrumsAt(request.positions, request.outs);
+        result = worse(result, areas_[area]->readSpectrumsAt(request.positions, request.outs));
     }
+    return result;
 }
 
 SCErrorCode FragmentedSCDFile::readSpectrumsAt(const std::vector<SCPixelPosition>& positions,
@@ -137,11 +145,10 @@ SCErrorCode FragmentedSCDFile::readSpectrumsAt(const std::vector<SCPixelPosition
         return SC_OUT_OF_RANGE;
     }
     try {
-        readFromAreas(positions, outs);
+        return readFromAreas(positions, outs);
     } catch (const std::exception&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
-    return SC_OK;
 }
 
 SCErrorCode FragmentedSCDFile::readSpectrums(unsigned x, unsigned y, unsigned count,
@@ -156,6 +163,7 @@ SCErrorCode FragmentedSCDFile::readSpectrums(unsigned x, unsigned y, unsigned co
     }
     const std::uint64_t d = depth();
     std::fill_n(out, count * d, static_cast<unsigned short>(0));
+    SCErrorCode result = SC_OK;
     try {
         std::vector<SCPixelPosition> positions;
         std::vector<unsigned short*> outs;
@@ -168,12 +176,12 @@ SCErrorCode FragmentedSCDFile::readSpectrums(unsigned x, unsigned y, unsigned co
                                        static_cast<unsigned>(pixel / w));
                 outs.push_back(out + k * d);
             }
-            readFromAreas(positions, outs);
+            result = worse(result, readFromAreas(positions, outs));
         }
     } catch (const std::exception&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
-    return SC_OK;
+    return result;
 }
 
 void FragmentedSCDFile::placeAreaImages(unsigned area, const unsigned short* areaImages,
@@ -204,6 +212,7 @@ SCErrorCode FragmentedSCDFile::readImagesAt(const std::vector<unsigned>& channel
     if (channels.empty()) {
         return SC_OK;
     }
+    SCErrorCode result = SC_OK;
     try {
         for (unsigned area = 1; area < areas_.size(); ++area) {
             const std::uint64_t areaSize =
@@ -211,7 +220,7 @@ SCErrorCode FragmentedSCDFile::readImagesAt(const std::vector<unsigned>& channel
             const std::size_t chunk = std::min(kChannelChunk, channels.size());
             auto areaImages = allocateSamples<unsigned short>(areaSize * chunk);
             if (!areaImages) {
-                return SC_OUT_OF_RANGE;
+                return SC_ALLOCATION_ERROR;
             }
             for (std::size_t done = 0; done < channels.size(); done += chunk) {
                 const std::size_t n = std::min(chunk, channels.size() - done);
@@ -222,16 +231,16 @@ SCErrorCode FragmentedSCDFile::readImagesAt(const std::vector<unsigned>& channel
                 for (std::size_t c = 0; c < n; ++c) {
                     areaOuts.push_back(areaImages.get() + c * areaSize);
                 }
-                areas_[area]->readImagesAt(areaChannels, areaOuts);
+                result = worse(result, areas_[area]->readImagesAt(areaChannels, areaOuts));
                 const std::vector<unsigned short*> cubeOuts(outs.begin() + done,
                                                             outs.begin() + done + n);
                 placeAreaImages(area, areaImages.get(), n, cubeOuts);
             }
         }
     } catch (const std::exception&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
-    return SC_OK;
+    return result;
 }
 
 SCErrorCode FragmentedSCDFile::readImages(unsigned first, unsigned count, unsigned short* out) {
@@ -252,6 +261,6 @@ SCErrorCode FragmentedSCDFile::readImages(unsigned first, unsigned count, unsign
         }
         return readImagesAt(channels, images);
     } catch (const std::exception&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
 }

@@ -49,8 +49,9 @@ class FragmentedSCDFile : public SCFile {
     // Every primitive answers SC_FILE_ERROR, reading nothing, once the cube is closed (or when
     // it never opened), and SC_OUT_OF_RANGE, reading nothing, for a request outside the cube
     // (a pixel, a run of pixels, a channel or channel range beyond depth(), fewer buffers than
-    // the request lists) or whose temporary buffers cannot be allocated. The results of the
-    // area cubes' reads are not examined: a stream that cannot be decoded leaves zeros.
+    // the request lists); SC_ALLOCATION_ERROR when temporary buffers cannot be allocated. A
+    // damaged stream of an area cube gives SC_FORMAT_ERROR once every area has been read; its
+    // values read as zeros and every other value of the request as decoded.
 
     // The spectrum of each listed pixel into the buffer of the same index; buffers of pixels
     // that belong to no area are not touched.
@@ -73,8 +74,8 @@ class FragmentedSCDFile : public SCFile {
     bool mapGivesPixelsToCoveringAreas() const;
     // Forwards each listed pixel of the cube to the area that stores it; pixels of no area are
     // skipped.
-    void readFromAreas(const std::vector<SCPixelPosition>& positions,
-                       const std::vector<unsigned short*>& outs);
+    SCErrorCode readFromAreas(const std::vector<SCPixelPosition>& positions,
+                              const std::vector<unsigned short*>& outs);
     // Copies `count` area images (aw x ah values each, one after another) into the cube images
     // `images[k]` at the area's origin.
     void placeAreaImages(unsigned area, const unsigned short* areaImages, std::size_t count,

@@ -6,19 +6,24 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <limits>
+
+#include "io/fault_injection.h"
 
 static_assert(sizeof(off_t) == 8, "file positions must be 64-bit");
 
 namespace {
 
-int openAlways(const char* path, unsigned access) {
+// Opens the regular file `path`: without blocking on a FIFO or device, refused with EISDIR or
+// EINVAL when it is not a regular file, created only when writing.
+int openRegular(const char* path, unsigned access) {
     if (path == nullptr) {
         return -1;
     }
     const bool reading = (access & GENERIC_READ) != 0;
     const bool writing = (access & GENERIC_WRITE) != 0;
-    int flags = O_CREAT | O_CLOEXEC;
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (writing ? O_CREAT : 0);
     if (reading && writing) {
         flags |= O_RDWR;
     } else if (writing) {
@@ -32,6 +37,17 @@ int openAlways(const char* path, unsigned access) {
     do {
         descriptor = ::open(path, flags, 0666);
     } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const int error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        ::close(descriptor);
+        errno = error;
+        return -1;
+    }
     return descriptor;
 }
 
@@ -94,7 +110,7 @@ SystemFileStream<Stream>::~SystemFileStream() {
 template <class Stream>
 bool SystemFileStream<Stream>::open(const char* path, unsigned access) {
     closeDescriptor(descriptor_);
-    descriptor_ = openAlways(path, access);
+    descriptor_ = openRegular(path, access);
     return isOpen();
 }
 
@@ -169,6 +185,9 @@ SystemOutputFileStream::SystemOutputFileStream(const std::string& path) {
 }
 
 int SystemOutputFileStream::write(const void* buffer, unsigned byteCount) {
+    if (fault_injection::operationFails()) {
+        return -1;
+    }
     const auto* bytes = static_cast<const char*>(buffer);
     const int written = transferAll(byteCount, [&](unsigned done, unsigned left) {
         return ::write(descriptor(), bytes + done, left);
@@ -193,5 +212,66 @@ bool SystemOutputFileStream::isEof() const {
 }
 
 bool SystemOutputFileStream::truncate() {
+    if (fault_injection::operationFails()) {
+        return false;
+    }
     return isOpen() && ::ftruncate(descriptor(), 0) == 0 && seekTo(0);
+}
+
+bool SystemOutputFileStream::seek(std::int32_t low, std::int32_t high, unsigned origin) {
+    if (fault_injection::operationFails()) {
+        return false;
+    }
+    return SystemFileStream<OutputFileStream>::seek(low, high, origin);
+}
+
+bool SystemOutputFileStream::writeAt(const void* buffer, std::uint64_t byteCount,
+                                     std::uint64_t offset) {
+    if (fault_injection::operationFails()) {
+        return false;
+    }
+    const auto* next = static_cast<const unsigned char*>(buffer);
+    while (byteCount != 0) {
+        const ssize_t written = ::pwrite(descriptor(), next, static_cast<std::size_t>(byteCount),
+                                         static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        next += written;
+        byteCount -= static_cast<std::uint64_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+bool SystemOutputFileStream::sync() {
+    if (fault_injection::operationFails()) {
+        return false;
+    }
+    return isOpen() && ::fsync(descriptor()) == 0;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+SCErrorCode publishFile(const std::string& path, const void* bytes, std::uint64_t byteCount) {
+    const std::string partPath = path + ".part";
+    ::unlink(partPath.c_str());
+    SystemOutputFileStream part;
+    if (!part.open(partPath.c_str(), GENERIC_WRITE)) {
+        return SC_FILE_ERROR;
+    }
+    bool written = part.writeAt(bytes, byteCount, 0) && part.sync();
+    written = part.close() != 0 && written;
+    if (written && !fault_injection::operationFails() &&
+        ::rename(partPath.c_str(), path.c_str()) == 0) {
+        return SC_OK;
+    }
+    ::unlink(partPath.c_str());
+    return SC_WRITE_ERROR;
 }

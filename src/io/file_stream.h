@@ -3,13 +3,18 @@
 #include <cstdint>
 #include <string>
 
+#include "sc_api/sc_error_code.h"
+
 // Unbuffered binary file streams over operating-system file descriptors, used by every reader
-// and writer of cube data files. Positions and sizes are 64-bit. Files are opened "always": a
-// missing file is created empty, an existing one is opened at position 0 and never truncated on
-// opening. Several streams may be open on one file at once (a reader beside a writer), and
-// every write is visible to them at once since nothing is buffered in user space.
+// and writer of cube data files. Positions and sizes are 64-bit. Only regular files are opened:
+// a directory, FIFO or device is refused without blocking. An input stream opens existing files
+// only and never creates, truncates or changes one; an output stream creates a missing file
+// empty and opens an existing one at position 0 without truncating it. Several streams may be
+// open on one file at once (a reader beside a writer), and every write is visible to them at
+// once since nothing is buffered in user space.
 //
-// No operation throws or logs; failures show only in results.
+// No operation throws or logs; failures show only in results. The operations of output streams
+// that change a file go through the fault-injection seam (io/fault_injection.h).
 
 // Access rights for open().
 constexpr unsigned GENERIC_READ = 0x80000000u;
@@ -71,9 +76,9 @@ class SystemFileStream : public Stream {
   public:
     ~SystemFileStream() override;
 
-    // Opens `path` with `access` (GENERIC_READ, GENERIC_WRITE or both), creating it empty when
-    // missing and keeping its contents otherwise. Closes any file open before. Returns
-    // isOpen().
+    // Opens the regular file `path` with `access` (GENERIC_READ, GENERIC_WRITE or both). With
+    // GENERIC_WRITE a missing file is created empty; read-only access opens existing files
+    // only. Contents are kept. Closes any file open before. Returns isOpen().
     bool open(const char* path, unsigned access);
 
     int close() override;
@@ -97,7 +102,7 @@ class SystemInputFileStream : public SystemFileStream<InputFileStream> {
   public:
     // A stream with no file open.
     SystemInputFileStream() = default;
-    // Opens `path` for reading, creating it empty when missing; check isOpen().
+    // Opens the existing regular file `path` for reading; check isOpen().
     explicit SystemInputFileStream(const std::string& path);
 
     bool isEof() const override;
@@ -128,7 +133,23 @@ class SystemOutputFileStream : public SystemFileStream<OutputFileStream> {
     // Makes the file empty and moves to position 0. False when no file is open or the file
     // cannot be cut.
     bool truncate();
+    // Writes byteCount bytes at `offset` without moving the position; false unless all were
+    // written.
+    bool writeAt(const void* buffer, std::uint64_t byteCount, std::uint64_t offset);
+    // Flushes what was written to the storage device; false when that fails.
+    bool sync();
+    // The base's seek, through the fault-injection seam.
+    bool seek(std::int32_t low, std::int32_t high, unsigned origin) override;
 };
+
+// Whether `path` names a regular file (following symbolic links).
+bool isRegularFile(const std::string& path);
+
+// Replaces the file `path` by `bytes` so that a reader sees either the old file or the whole new
+// one, never a part: the bytes go to path + ".part", are flushed to the device, and that file is
+// renamed to `path`. SC_OK; SC_FILE_ERROR when the file cannot be created, SC_WRITE_ERROR when
+// a later step fails; the partial file is then removed and `path` is left as it was.
+SCErrorCode publishFile(const std::string& path, const void* bytes, std::uint64_t byteCount);
 
 extern template class SystemFileStream<InputFileStream>;
 extern template class SystemFileStream<OutputFileStream>;

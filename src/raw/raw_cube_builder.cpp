@@ -14,6 +14,7 @@ RawCubeBuilder::RawCubeBuilder(const std::string& base, const SCRawHeader& heade
         return;
     }
     dataLength_ = *length;
+    std::remove((base + ".rpl").c_str());
     if (data_.open(dataPath_.c_str(), GENERIC_WRITE) && !data_.truncate()) {
         data_.close();
     }
@@ -30,12 +31,10 @@ SCErrorCode RawCubeBuilder::close() {
         return SC_FILE_ERROR;
     }
     if (!extendTo(data_, dataLength_)) {
-        discardData();
         return SC_WRITE_ERROR;
     }
     const SCErrorCode result = writeSCRawHeader(base_ + ".rpl", header_);
     if (result != SC_OK) {
-        discardData();
         return result;
     }
     data_.close();

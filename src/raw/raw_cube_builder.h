@@ -9,10 +9,13 @@
 
 // The life cycle shared by the two raw builders. The data file base + ".raw" starts empty;
 // lines are counted, and a line beyond the header's height is refused with SC_OUT_OF_RANGE
-// before anything is written. close() completes the data file to its full length (lines never
-// written read as zeros), writes the header base + ".rpl" and closes; destroying an open
-// builder does the same. cancel() closes and deletes the data file; a cancelled or closed
-// builder writes nothing more, and its operations return SC_FILE_ERROR.
+// before anything is written; a line that cannot be written whole gives SC_WRITE_ERROR and is
+// not counted (it may be sent again). close() completes the data file to its full length
+// (lines never written read as zeros), then publishes the header base + ".rpl" whole, last, and
+// closes; destroying an open builder does the same. Any older header is removed when the
+// builder starts, so no header describes a data file being written. cancel() closes and deletes
+// the data file; a cancelled or closed builder writes nothing more, and its operations return
+// SC_FILE_ERROR.
 class RawCubeBuilder : public SCFileBuilder {
   public:
     ~RawCubeBuilder() override;
@@ -22,7 +25,8 @@ class RawCubeBuilder : public SCFileBuilder {
     unsigned depth() const override { return header_.depth(); }
     bool isOpen() const override { return data_.isOpen(); }
     // Completes the cube. When the data file cannot be completed (SC_WRITE_ERROR) or the
-    // header cannot be written, the builder cancels itself and returns that failure.
+    // header cannot be written (SC_FILE_ERROR, SC_WRITE_ERROR), returns that failure and stays
+    // open with every line kept: close() may be tried again, or cancel().
     SCErrorCode close() override;
     SCErrorCode addSpectrumLine(const unsigned short* line) override;
     SCErrorCode cancel() override;

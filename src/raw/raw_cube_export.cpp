@@ -1,6 +1,7 @@
 #include "raw/raw_cube_export.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "api/sample_buffer.h"
@@ -34,11 +35,14 @@ SCErrorCode writeImageByImage(const SCCube& cube, OutputFileStream& out) {
     const std::uint64_t pixels = std::uint64_t{cube.width()} * cube.height();
     auto image = allocateSamples<unsigned short>(cube.depth() != 0 ? pixels : 0);
     if (!image) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     for (unsigned c = 0; c < cube.depth(); ++c) {
         std::fill_n(image.get(), pixels, 0);
-        cube.getImage(c, image.get());
+        const SCErrorCode read = cube.getImage(c, image.get());
+        if (read != SC_OK) {
+            return read;
+        }
         if (!writeValues(out, pixels, [&](std::uint64_t p) { return image[p]; })) {
             return SC_WRITE_ERROR;
         }
@@ -47,16 +51,18 @@ SCErrorCode writeImageByImage(const SCCube& cube, OutputFileStream& out) {
 }
 
 // Reads row y into the spectra of `row`: in one run when the cube serves it, else pixel by
-// pixel, leaving zeros where a read fails.
-void readRow(const SCCube& cube, unsigned y, const std::vector<SCSpectrum*>& row) {
+// pixel. The first failure of a pixel's read.
+SCErrorCode readRow(const SCCube& cube, unsigned y, const std::vector<SCSpectrum*>& row) {
     if (cube.getSpectrums(0, y, cube.width(), row) == SC_OK) {
-        return;
+        return SC_OK;
     }
     for (unsigned x = 0; x < row.size(); ++x) {
-        if (cube.getSpectrum(x, y, *row[x]) != SC_OK) {
-            row[x]->reset();
+        const SCErrorCode read = cube.getSpectrum(x, y, *row[x]);
+        if (read != SC_OK) {
+            return read;
         }
     }
+    return SC_OK;
 }
 
 SCErrorCode writeSpectrumBySpectrum(const SCCube& cube, OutputFileStream& out) {
@@ -65,7 +71,7 @@ SCErrorCode writeSpectrumBySpectrum(const SCCube& cube, OutputFileStream& out) {
     const std::uint64_t lineValues = cube.height() != 0 ? std::uint64_t{w} * d : 0;
     auto line = allocateSamples<float>(lineValues);
     if (!line) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     std::vector<SpectrumView> views;
     std::vector<SCSpectrum*> row;
@@ -75,7 +81,10 @@ SCErrorCode writeSpectrumBySpectrum(const SCCube& cube, OutputFileStream& out) {
         row.push_back(&views.back());
     }
     for (unsigned y = 0; y < cube.height(); ++y) {
-        readRow(cube, y, row);
+        const SCErrorCode read = readRow(cube, y, row);
+        if (read != SC_OK) {
+            return read;
+        }
         if (!writeValues(out, lineValues, [&](std::uint64_t i) { return low32(line[i]); })) {
             return SC_WRITE_ERROR;
         }
@@ -92,6 +101,8 @@ SCErrorCode exportRawCube(const std::string& base, const SCCube& cube,
     if (rawSource != nullptr && rawSource->isDataFile(dataPath)) {
         return SC_FILE_ERROR;
     }
+    // The header goes last: no header ever describes a data file being written.
+    std::remove((base + ".rpl").c_str());
     SystemOutputFileStream out(dataPath);
     if (!out.truncate()) {
         return SC_FILE_ERROR;
@@ -100,9 +111,17 @@ SCErrorCode exportRawCube(const std::string& base, const SCCube& cube,
     const SCRawHeader header(
         cube.width(), cube.height(), cube.depth(),
         byImage ? SCRawHeader::RECORD_BY_IMAGE : SCRawHeader::RECORD_BY_VECTOR);
-    const SCErrorCode headerResult = writeSCRawHeader(base + ".rpl", header);
-    if (headerResult != SC_OK) {
-        return headerResult;
+    SCErrorCode result =
+        byImage ? writeImageByImage(cube, out) : writeSpectrumBySpectrum(cube, out);
+    if (result == SC_OK && out.close() == 0) {
+        result = SC_WRITE_ERROR;
     }
-    return byImage ? writeImageByImage(cube, out) : writeSpectrumBySpectrum(cube, out);
+    if (result == SC_OK) {
+        result = writeSCRawHeader(base + ".rpl", header);
+    }
+    if (result != SC_OK) {
+        out.close();
+        std::remove(dataPath.c_str());
+    }
+    return result;
 }

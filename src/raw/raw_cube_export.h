@@ -12,6 +12,6 @@
 //
 // SC_FILE_ERROR when the data file cannot be created or is the one `cube` reads from; the
 // header's result when it cannot be written (the data file then stays); SC_WRITE_ERROR when
-// writing the data fails; SC_OUT_OF_RANGE when the cube is too large to buffer one line.
+// writing the data fails; SC_ALLOCATION_ERROR when the cube is too large to buffer one line.
 SCErrorCode exportRawCube(const std::string& base, const SCCube& cube,
                           SCRawHeader::StorageFormat format);

@@ -13,6 +13,9 @@
 bool hasRawDataFile(const std::string& dataPath, const SCRawHeader& header) {
     const std::optional<std::uint64_t> length =
         rawDataLength(header.width(), header.height(), header.depth());
+    if (header.width() == 0 || header.height() == 0 || header.depth() == 0) {
+        return false;
+    }
     struct stat status {};
     return length && ::stat(dataPath.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
            static_cast<std::uint64_t>(status.st_size) >= *length;

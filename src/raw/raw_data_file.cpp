@@ -98,7 +98,7 @@ SCErrorCode RawDataFile::saveLineByLine(const std::string& base,
     auto line = allocateSamples<unsigned short>(height() != 0 ? std::uint64_t{w} * depth() : 0);
     if (!line) {
         builder->cancel();
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     for (unsigned y = 0; y < height() && w != 0; ++y) {
         SCErrorCode result = readSpectrums(0, y, w, line.get());

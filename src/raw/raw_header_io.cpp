@@ -6,7 +6,11 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <utility>
+
+#include "io/file_stream.h"
 
 namespace {
 
@@ -131,6 +135,9 @@ const char* recordByText(SCRawHeader::StorageFormat format) {
 }  // namespace
 
 SCErrorCode readRplHeader(const std::string& rplPath, SCRawHeader& header) {
+    if (!isRegularFile(rplPath)) {
+        return SC_FILE_ERROR;
+    }
     std::ifstream in(rplPath);
     if (!in.is_open()) {
         return SC_FILE_ERROR;
@@ -171,10 +178,7 @@ SCErrorCode readRplHeader(const std::string& rplPath, SCRawHeader& header) {
 }
 
 SCErrorCode writeSCRawHeader(const std::string& rplPath, const SCRawHeader& header) {
-    std::ofstream out(rplPath, std::ios::out | std::ios::trunc);
-    if (!out.is_open()) {
-        return SC_FILE_ERROR;
-    }
+    std::ostringstream out;
     out << "key\tvalue\n"
         << "width\t" << header.width() << '\n'
         << "height\t" << header.height() << '\n'
@@ -184,6 +188,6 @@ SCErrorCode writeSCRawHeader(const std::string& rplPath, const SCRawHeader& head
         << "data-type\tunsigned\n"
         << "byte-order\tlittle-endian\n"
         << "record-by\t" << recordByText(header.format()) << '\n';
-    out.close();
-    return out.fail() ? SC_WRITE_ERROR : SC_OK;
+    const std::string text = std::move(out).str();
+    return publishFile(rplPath, text.data(), text.size());
 }

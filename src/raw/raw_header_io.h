@@ -19,8 +19,8 @@
 // always start at byte 0 of the data file; files laid out otherwise are for the importer.
 SCErrorCode readRplHeader(const std::string& rplPath, SCRawHeader& header);
 
-// Creates or truncates `rplPath` and writes the nine header lines describing `header`: the
-// title "key\tvalue", then width, height, depth, offset 0, data-length 4, data-type
-// unsigned, byte-order little-endian and record-by, each as key, tab, value, line end.
-// SC_FILE_ERROR when the file cannot be created, SC_WRITE_ERROR when writing it fails.
+// Publishes `rplPath` whole (see publishFile) holding the nine header lines describing `header`:
+// the title "key\tvalue", then width, height, depth, offset 0, data-length 4, data-type unsigned,
+// byte-order little-endian and record-by, each as key, tab, value, line end. SC_FILE_ERROR when the
+// file cannot be created, SC_WRITE_ERROR when writing it fails.
 SCErrorCode writeSCRawHeader(const std::string& rplPath, const SCRawHeader& header);

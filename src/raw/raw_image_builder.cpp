@@ -34,7 +34,7 @@ SCErrorCode SCRawImageBuilder::computeRoiImage(unsigned first, unsigned count,
     const std::uint64_t pixels = std::uint64_t{width()} * height();
     auto sums = allocateZeroedSamples<std::uint64_t>(pixels);
     if (!sums) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     SystemInputFileStream input(dataPath());
     if (!input.isOpen() || !input.seekTo(first * pixels * kBytesPerValue)) {

@@ -64,7 +64,7 @@ SCErrorCode SCRawImageFile::saveImageByImage(const std::string& base) {
     const std::uint64_t pixels = pixelCount();
     auto image = allocateSamples<unsigned short>(depth() != 0 ? pixels : 0);
     if (!image) {
-        return abandon(SC_OUT_OF_RANGE);
+        return abandon(SC_ALLOCATION_ERROR);
     }
     for (unsigned c = 0; c < depth(); ++c) {
         const SCErrorCode result = readImages(c, 1, image.get());

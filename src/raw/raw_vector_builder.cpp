@@ -18,9 +18,11 @@ SCErrorCode SCRawVectorBuilder::computeRoiImage(unsigned, unsigned, unsigned sho
     return SC_OUT_OF_RANGE;
 }
 
-SCErrorCode SCRawVectorBuilder::writeLine(unsigned, const unsigned short* line) {
+SCErrorCode SCRawVectorBuilder::writeLine(unsigned y, const unsigned short* line) {
     const std::uint64_t values = std::uint64_t{width()} * depth();
-    return writeValues(data(), values, [line](std::uint64_t i) { return line[i]; })
+    // Placed by its index, so that a line whose write failed may be sent again.
+    return data().seekTo(y * values * kBytesPerValue) &&
+                   writeValues(data(), values, [line](std::uint64_t i) { return line[i]; })
                ? SC_OK
                : SC_WRITE_ERROR;
 }

@@ -1,15 +1,20 @@
 // The raw format: headers, and raw cubes read, built and converted in both orders.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "raw/raw_header_io.h"
+#include "sc_api/raw_to_scd.h"
 #include "sc_api/sc_raw_io.h"
 #include "support/memory_cube.h"
 #include "support/raw_cube_files.h"
+#include "support/scd_writers.h"
 
 namespace {
 
@@ -214,6 +219,15 @@ TEST(RawOpener, RefusesMissingOrShortDataFilesWithoutCreatingAny) {
     writeRawCube(base, 2, 2, 3, kByVector, distinctValue);
     writeFileText(base + ".rpl", rplText(4294967295u, 4294967295u, 4294967295u, kByImage));
     EXPECT_FALSE(SCRawIO::openSCRawFile(base));
+    // A zero dimension: a cube without values, whose other claims must cost nothing.
+    writeFileText(base + ".rpl", rplText(4294967295u, 0, 1u << 20, kByVector));
+    EXPECT_FALSE(SCRawIO::openSCRawFile(base));
+    EXPECT_EQ(RawToSCD::encode(base, dir.file("converted")), SC_FILE_ERROR);
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"cube.rpl", "cube.raw"}));
+    fs::remove(base + ".raw");
+    ASSERT_EQ(mkfifo((base + ".raw").c_str(), 0600), 0);
+    writeFileText(base + ".rpl", rplText(2, 2, 3, kByVector));
+    EXPECT_FALSE(SCRawIO::openSCRawFile(base)) << "a FIFO is refused without blocking";
 }
 
 TEST(RawImageBuilder, StartsAZeroFilledFileWritesNothingForZeroRowsAndSumsItsLines) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <fstream>
 
+#include "io/file_stream.h"
 #include "sc_api/scd.h"
 
 namespace {
@@ -20,6 +21,9 @@ bool readField(std::istream& in, std::uint32_t& value) {
 }  // namespace
 
 unsigned int probeHeaderType(const std::string& name) {
+    if (!isRegularFile(name + SCD::HEADER_EXTENSION)) {
+        return SCD::NOT_A_HEADER;
+    }
     std::ifstream header(name + SCD::HEADER_EXTENSION, std::ios::binary);
     std::uint32_t magic = 0;
     std::uint32_t version = 0;

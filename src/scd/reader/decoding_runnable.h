@@ -8,8 +8,8 @@
 
 // Decodes one coded stream of a data file into a caller-owned destination of valueCount values,
 // on a processor's worker, with that worker's CodedStreamReader (positioned reads, no lock).
-// The destination is written only when the bits decode into whole symbols whose runs add up to
-// exactly valueCount values; otherwise it is left untouched. A stream that does not fit in the
+// The destination gets the values when the bits decode into whole symbols whose runs add up to
+// exactly valueCount values; otherwise it is left all zeros. A stream that does not fit in the
 // file (its offset or its length reaching past the file's length at opening) is skipped the
 // same way before any memory is taken for its bits, and so is one whose reads fail or come up
 // short. The outcome is kept for the batch that posted the action (outcome()).

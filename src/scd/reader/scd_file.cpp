@@ -41,6 +41,22 @@ std::uint64_t typicalStreamBytes(std::uint64_t fileLength, std::uint64_t streams
     return std::clamp<std::uint64_t>(2 * mean, kLeast, kMost);
 }
 
+// Most values one byte of a coded stream can expand to: 8 symbols of one bit, each a run of
+// 255 values.
+constexpr std::uint64_t kMostValuesPerByte = 8 * 255;
+constexpr std::uint64_t kLengthFieldBytes = 4;
+
+// Whether every stream at `offsets` in a file of `fileLength` bytes has room for a length field
+// and for enough bits to expand to `values` values.
+bool streamsFit(const std::vector<std::uint64_t>& offsets, std::uint64_t fileLength,
+                std::uint64_t values) {
+    const std::uint64_t leastBytes = (values + kMostValuesPerByte - 1) / kMostValuesPerByte;
+    return std::all_of(offsets.begin(), offsets.end(), [&](std::uint64_t offset) {
+        return fileLength >= kLengthFieldBytes && offset <= fileLength - kLengthFieldBytes &&
+               fileLength - kLengthFieldBytes - offset >= leastBytes;
+    });
+}
+
 }  // namespace
 
 SCDFile::SCDFile(const std::string& name) {
@@ -56,6 +72,9 @@ SCDFile::~SCDFile() {
 }
 
 void SCDFile::open(const std::string& name) {
+    if (!isRegularFile(name + SCD::HEADER_EXTENSION)) {
+        return;
+    }
     std::ifstream headerFile(name + SCD::HEADER_EXTENSION, std::ios::binary);
     if (!headerFile || header_.read(headerFile) != SC_OK) {
         header_ = SCDHeader();
@@ -69,11 +88,23 @@ void SCDFile::open(const std::string& name) {
     }
     spectrumDataLength_ = lengthOf(spectrumData_);
     imageDataLength_ = lengthOf(imageData_);
+    if (!claimsFitTheFiles()) {
+        close();
+        header_ = SCDHeader();
+        return;
+    }
     typicalSpectrumBytes_ =
         typicalStreamBytes(spectrumDataLength_, header_.spectrumOffsets().size());
     typicalImageBytes_ = typicalStreamBytes(imageDataLength_, header_.imageOffsets().size());
     const HuffmanTree tree = buildHuffmanTreeFromCodes(header_.codes());
     table_ = HuffmanDecodingTable(tree.get());
+}
+
+bool SCDFile::claimsFitTheFiles() const {
+    const std::uint64_t imageValues = std::uint64_t{header_.width()} * header_.height();
+    return header_.acquiredLines() <= header_.height() &&
+           streamsFit(header_.spectrumOffsets(), spectrumDataLength_, header_.depth()) &&
+           streamsFit(header_.imageOffsets(), imageDataLength_, imageValues);
 }
 
 bool SCDFile::isAcquired(unsigned /*x*/, unsigned y) const {
@@ -127,13 +158,23 @@ bool SCDFile::decodesInline(std::uint64_t streams, std::uint64_t valuesPerStream
 template <class Start, class ForEachStream>
 SCErrorCode SCDFile::runBatch(bool inlined, const CodedStreamFile& file, std::size_t valueCount,
                               Start start, ForEachStream forEachStream, DecodeStage decodeStage) {
+    if (!isOpen()) {
+        return SC_FILE_ERROR;
+    }
     if (inlined) {
         CodedStreamReader& reader = CodedStreamReader::ofThisThread();
-        // A stream that cannot be decoded is skipped, as in a batch.
-        return forEachStream([&](const StreamPlace& place, unsigned short* destination) {
-            reader.decodeInto(file, place, destination, valueCount);
-            return SC_OK;
-        });
+        // A stream that cannot be decoded reads as zeros and is reported once all are read.
+        bool damaged = false;
+        const SCErrorCode result =
+            forEachStream([&](const StreamPlace& place, unsigned short* destination) {
+                if (reader.decodeInto(file, place, destination, valueCount) !=
+                    StreamOutcome::kDecoded) {
+                    std::fill_n(destination, valueCount, static_cast<unsigned short>(0));
+                    damaged = true;
+                }
+                return SC_OK;
+            });
+        return result == SC_OK && damaged ? SC_FORMAT_ERROR : result;
     }
     ActionList actions;
     SCErrorCode result = SC_OK;
@@ -143,12 +184,12 @@ SCErrorCode SCDFile::runBatch(bool inlined, const CodedStreamFile& file, std::si
             return (this->*decodeStage)(place, destination, actions);
         });
     } catch (const std::bad_alloc&) {
-        result = SC_OUT_OF_RANGE;
+        result = SC_ALLOCATION_ERROR;
     }
     // Decodings already arranged write into the caller's buffers: they must be done before
     // the call returns, whatever ended the batch.
-    finishReads(actions);
-    return result;
+    const SCErrorCode decoded = finishReads(actions);
+    return result != SC_OK ? result : decoded;
 }
 
 SCErrorCode SCDFile::readSpectrumsAt(const std::vector<SCPixelPosition>& positions,
@@ -273,7 +314,7 @@ SCErrorCode SCDFile::computeRoiImage(unsigned first, unsigned count, unsigned sh
     try {
         auto sums = allocateZeroedSamples<std::uint64_t>(imageSize);
         if (!sums) {
-            return SC_OUT_OF_RANGE;
+            return SC_ALLOCATION_ERROR;
         }
         if (sumImages(first, count, sums.get()) != SC_OK) {
             return SCFile::computeRoiImage(first, count, out);
@@ -283,7 +324,7 @@ SCErrorCode SCDFile::computeRoiImage(unsigned first, unsigned count, unsigned sh
             out[p] = scaleToLow16(sums[p], f);
         }
     } catch (const std::bad_alloc&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     return SC_OK;
 }
@@ -298,7 +339,7 @@ SCErrorCode SCDFile::computeSubRoiImage(unsigned first, unsigned count, const Re
     try {
         auto sums = allocateZeroedSamples<std::uint64_t>(imageValueCount());
         if (!sums) {
-            return SC_OUT_OF_RANGE;
+            return SC_ALLOCATION_ERROR;
         }
         if (sumImages(first, count, sums.get()) != SC_OK) {
             return SCFile::computeSubRoiImage(first, count, r, out);
@@ -311,7 +352,7 @@ SCErrorCode SCDFile::computeSubRoiImage(unsigned first, unsigned count, const Re
             }
         }
     } catch (const std::bad_alloc&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     return SC_OK;
 }
@@ -325,7 +366,7 @@ SCErrorCode SCDFile::computeRegionSpectrum(int x0, int y0, const PixmapMask& mas
     try {
         auto sums = allocateZeroedSamples<std::uint64_t>(d);
         if (!sums) {
-            return SC_OUT_OF_RANGE;
+            return SC_ALLOCATION_ERROR;
         }
         out.reset();
         pixelCount = 0;
@@ -361,7 +402,7 @@ SCErrorCode SCDFile::computeRegionSpectrum(int x0, int y0, const PixmapMask& mas
             out[c] = scaleToFloat(sums[c], f);
         }
     } catch (const std::bad_alloc&) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     return SC_OK;
 }

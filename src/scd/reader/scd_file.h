@@ -26,8 +26,10 @@
 //
 // A stream that cannot be read or decoded exactly (offset or length beyond its file, damaged
 // bits, runs that do not add up to exactly the destination's size, a code table that was
-// refused) is skipped silently: its destination keeps what it held, and the read still returns
-// SC_OK. Nothing is ever written outside a destination.
+// refused) makes the read return SC_FORMAT_ERROR once the whole request is read; every read
+// leaves its buffers the same way then: each damaged stream's destination holds zeros, every
+// other stream its decoded values. Reads of a closed cube answer SC_FILE_ERROR. Nothing is ever
+// written outside a destination.
 class SCDFile : public SCFile {
   public:
     using ActionList = lattix::lx_tuplink::ActionList;
@@ -97,7 +99,8 @@ class SCDFile : public SCFile {
     virtual SCErrorCode decodeImage(const StreamPlace& place, unsigned short* destination,
                                     ActionList& actions) = 0;
     // Returns once every decoding arranged in the batch is done, with the list empty.
-    virtual void finishReads(ActionList& actions) = 0;
+    // SC_FORMAT_ERROR when a stream of the batch was damaged (its destination then zeros).
+    virtual SCErrorCode finishReads(ActionList& actions) = 0;
 
     // The spectrum (image) file as its decodings see it.
     CodedStreamFile spectrumFile() const;
@@ -108,6 +111,10 @@ class SCDFile : public SCFile {
 
   private:
     void open(const std::string& name);
+    // Whether the header's dimensions and offsets fit the data files' lengths: every offset
+    // leaves room for a length field and for enough bytes to expand to the stream's values (a
+    // byte expands to 2040 values at most), and no more lines are stored than the cube has.
+    bool claimsFitTheFiles() const;
     // Where the stream of pixel (x, y) (of channel c) lies. REQUIRES: x < width(),
     // y < acquired lines (c < depth()).
     StreamPlace spectrumPlace(unsigned x, unsigned y) const;
@@ -121,7 +128,7 @@ class SCDFile : public SCFile {
     // for each stream and returns the first result other than SC_OK. Inlined, decode decodes
     // on the calling thread and never fails; otherwise it is decodeStage within a batch made by
     // start(actions) and ended by finishReads, which runs whatever happened before it (a
-    // failed allocation gives SC_OUT_OF_RANGE).
+    // failed allocation gives SC_ALLOCATION_ERROR).
     template <class Start, class ForEachStream>
     SCErrorCode runBatch(bool inlined, const CodedStreamFile& file, std::size_t valueCount,
                          Start start, ForEachStream forEachStream, DecodeStage decodeStage);

@@ -1,5 +1,7 @@
 #include "scd/reader/scd_multithreaded_file.h"
 
+#include <algorithm>
+
 #include "sc_api/scd.h"
 #include "scd/reader/decoding_runnable.h"
 
@@ -35,9 +37,16 @@ SCErrorCode SCDMultiThreadedFile::decodeImage(const StreamPlace& place, unsigned
     return SC_OK;
 }
 
-void SCDMultiThreadedFile::finishReads(ActionList& actions) {
+SCErrorCode SCDMultiThreadedFile::finishReads(ActionList& actions) {
     actions.wait(SCD::getProcessor(), 0);
+    // Every action of the list is a DecodingRunnable posted by post().
+    const bool damaged = std::any_of(
+        actions.begin(), actions.end(), [](const lattix::lx_tuplink::ActionRef& action) {
+            return static_cast<const DecodingRunnable*>(action.get())->outcome() !=
+                   StreamOutcome::kDecoded;
+        });
     actions.clear();
+    return damaged ? SC_FORMAT_ERROR : SC_OK;
 }
 
 void SCDMultiThreadedFile::post(const CodedStreamFile& file, const StreamPlace& place,

@@ -25,7 +25,7 @@ class SCDMultiThreadedFile : public SCDFile {
     SCErrorCode decodeImage(const StreamPlace& place, unsigned short* destination,
                             ActionList& actions) override;
     // Waits, without time limit, for every action of the batch in list order; then clears it.
-    void finishReads(ActionList& actions) override;
+    SCErrorCode finishReads(ActionList& actions) override;
 
   private:
     void post(const CodedStreamFile& file, const StreamPlace& place, unsigned short* destination,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <utility>
 
 #include "api/sample_buffer.h"
@@ -52,8 +53,21 @@ BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name)
 int BatchEncoding::run() {
     const unsigned linesCounted = countLines();
     accumulator_.finish();
-    writeCube(linesCounted);
-    return SC_OK;
+    SCErrorCode result = failure_.load();
+    if (result == SC_OK) {
+        result = writeCube(linesCounted);
+    }
+    removeTemporaryImageFile(imageFile_.path());
+    if (result != SC_OK) {
+        std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
+        std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
+    }
+    return result;
+}
+
+void BatchEncoding::fail(SCErrorCode code) {
+    SCErrorCode none = SC_OK;
+    failure_.compare_exchange_strong(none, code);
 }
 
 unsigned BatchEncoding::countLines() {
@@ -67,6 +81,7 @@ unsigned BatchEncoding::countLines() {
     std::unique_ptr<unsigned short[]> blocks[2] = {allocateSamples<unsigned short>(blockValues),
                                                    allocateSamples<unsigned short>(blockValues)};
     if (!blocks[0] || !blocks[1]) {
+        fail(SC_ALLOCATION_ERROR);
         return 0;
     }
     Processor blockProcessor(kBlockThreads);
@@ -88,6 +103,9 @@ unsigned BatchEncoding::countLines() {
         blockProcessor.wait(action, 0);
         std::swap(blocks[0], blocks[1]);
     }
+    if (got < 0) {
+        fail(SC_FILE_ERROR);
+    }
     return counted;
 }
 
@@ -103,41 +121,55 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
         }
         actions.add(ActionRef(new ImageRLEAction(block, lines, lineValues, accumulator_)));
     } catch (...) {
+        fail(SC_ALLOCATION_ERROR);
         return;
     }
     Processor& processor = SCD::getProcessor();
     processor.post(actions);
     try {
-        imageFile_.appendLines(block, lines);
+        if (imageFile_.appendLines(block, lines) != SC_OK) {
+            fail(SC_WRITE_ERROR);
+        }
     } catch (...) {
         // Out of memory: the image file lacks lines; the actions must still be waited for.
+        fail(SC_ALLOCATION_ERROR);
     }
     actions.wait(processor, 0);
 }
 
-void BatchEncoding::writeCube(unsigned linesCounted) {
-    reader_->rewind();
+SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
+    if (!reader_->rewind()) {
+        return SC_FILE_ERROR;
+    }
     imageFile_.close();
     buildCodeTable(counts_, header_);
+    withdrawHeaderFile(name_);
     const unsigned width = header_.width();
     {
         SystemOutputFileStream spectra;
-        if (openEmptyOutput(spectra, name_ + ".scds")) {
-            encodeStreams(*reader_, width * linesCounted, header_.spectrumOffsets(), spectra,
-                          header_);
+        if (!openEmptyOutput(spectra, name_ + SCD::SPECTRUM_FILE_EXTENSION)) {
+            return SC_FILE_ERROR;
+        }
+        if (!encodeStreams(*reader_, width * linesCounted, header_.spectrumOffsets(), spectra,
+                           header_) ||
+            spectra.close() == 0) {
+            return SC_WRITE_ERROR;
         }
         header_.spectrumOffsets().resize(std::uint64_t{width} * header_.acquiredLines());
     }
     {
         SystemOutputFileStream images;
         RawItemReader items(width * header_.height());
-        if (openEmptyOutput(images, name_ + ".scdi") && items.open(name_ + kImageFileSuffix)) {
-            encodeStreams(items, header_.depth(), header_.imageOffsets(), images, header_);
+        if (!openEmptyOutput(images, name_ + SCD::IMAGE_FILE_EXTENSION) ||
+            !items.open(name_ + kImageFileSuffix)) {
+            return SC_FILE_ERROR;
         }
-        header_.imageOffsets().resize(header_.depth());
+        if (!encodeStreams(items, header_.depth(), header_.imageOffsets(), images, header_) ||
+            images.close() == 0) {
+            return SC_WRITE_ERROR;
+        }
     }
-    removeTemporaryImageFile(imageFile_.path());
-    writeHeaderFile(name_, header_);
+    return writeHeaderFile(name_, header_) ? SC_OK : SC_WRITE_ERROR;
 }
 
 void ImageRLEAction::execute() {

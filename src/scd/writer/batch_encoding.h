@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "codec/image_run_accumulator.h"
@@ -37,8 +38,12 @@ class BatchEncoding {
     // Whether the temporary image file could be created.
     bool isReady() const { return imageFile_.isOpen(); }
 
-    // Writes the cube as described above. SC_OK: failures to write the cube's files are not
-    // reported. REQUIRES: isReady(); called once.
+    // Writes the cube as described above. SC_OK once the cube is published (its header last);
+    // SC_FILE_ERROR when the source fails to read or a file cannot be created, SC_WRITE_ERROR
+    // when a write fails, SC_ALLOCATION_ERROR when memory runs out. On failure no header is
+    // left (an older cube of that name is withdrawn before its data files are replaced) and
+    // the data files are removed. The temporary file is removed either way. REQUIRES:
+    // isReady(); called once.
     int run();
 
     // Counts and stores `lines` lines of 32 at most, width x depth values each, from `block`:
@@ -48,15 +53,18 @@ class BatchEncoding {
   private:
     // The first pass; returns the number of lines counted.
     unsigned countLines();
-    // The second pass and the clean-up.
-    void writeCube(unsigned linesCounted);
+    // The second pass and the header.
+    SCErrorCode writeCube(unsigned linesCounted);
+    // Records the first failure of the encoding.
+    void fail(SCErrorCode code);
 
-    std::string name_;                 // N, the cube's base name
-    SCSpectrumReader* reader_;         // the source
-    SCDHeader header_;                 // the cube's header, filled as the passes go
-    SymbolCountTable counts_;          // symbols of every spectrum and channel image
-    ImageRunAccumulator accumulator_;  // counts the channel images into counts_
-    TemporaryImageFile imageFile_;     // the lines in image order
+    std::string name_;                         // N, the cube's base name
+    SCSpectrumReader* reader_;                 // the source
+    SCDHeader header_;                         // the cube's header, filled as the passes go
+    SymbolCountTable counts_;                  // symbols of every spectrum and channel image
+    ImageRunAccumulator accumulator_;          // counts the channel images into counts_
+    TemporaryImageFile imageFile_;             // the lines in image order
+    std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
 };
 
 // Runs BatchEncoding::processBlock for one block.

@@ -1,7 +1,10 @@
 #include "scd/writer/cube_completion.h"
 
 #include <cstdio>
-#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "io/file_stream.h"
 
 #include "codec/huffman_coding.h"
 #include "sc_api/scd.h"
@@ -19,7 +22,15 @@ void removeTemporaryImageFile(const std::string& imagePath) {
     std::remove(imagePath.c_str());
 }
 
-void writeHeaderFile(const std::string& name, const SCDHeader& header) {
-    std::ofstream headerFile(name + SCD::HEADER_EXTENSION, std::ios::binary | std::ios::trunc);
-    header.write(headerFile);
+bool writeHeaderFile(const std::string& name, const SCDHeader& header) {
+    std::ostringstream bytes(std::ios::binary);
+    if (header.write(bytes) != SC_OK) {
+        return false;
+    }
+    const std::string content = std::move(bytes).str();
+    return publishFile(name + SCD::HEADER_EXTENSION, content.data(), content.size()) == SC_OK;
+}
+
+void withdrawHeaderFile(const std::string& name) {
+    std::remove((name + SCD::HEADER_EXTENSION).c_str());
 }

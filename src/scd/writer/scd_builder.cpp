@@ -1,27 +1,29 @@
 #include "scd/writer/scd_builder.h"
 
-#include <cstdio>
+#include <new>
 
+#include "sc_api/scd.h"
 #include "scd/writer/cube_completion.h"
+#include "scd/writer/cube_recovery.h"
 #include "scd/writer/raw_item_reader.h"
-
-namespace {
-
-const char* const kSpectrumFileSuffix = "__tmp_spectrum_file";
-const char* const kImageFileSuffix = "__tmp_image_file.raw";
-
-}  // namespace
 
 template <class ThreadingPolicy>
 SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width, unsigned height,
-                                        unsigned depth, float factor)
+                                        unsigned depth, float factor, unsigned syncEveryLines)
     : name_(name),
+      journal_(name, BuildJournal::Contents{width, height, depth, factor, 0}),
+      syncEveryLines_(syncEveryLines),
       header_(width, height, depth, 0, factor),
-      imageFile_(name + kImageFileSuffix, width, height, depth, factor),
+      // Without the journal's lock another builder may own the temporaries: touch none of them.
+      imageFile_(journal_.isOpen() ? temporaryImagePath(name) : std::string(), width, height, depth,
+                 factor),
       accumulator_(width, height, depth, counts_) {
-    // Without an image file the builder is not open and must leave nothing behind.
-    if (imageFile_.isOpen()) {
-        openEmptyOutput(spectrumFile_, name + kSpectrumFileSuffix);
+    if (!journal_.isOpen()) {
+        return;
+    }
+    open_ = imageFile_.isOpen() && openEmptyOutput(spectrumFile_, temporarySpectrumPath(name));
+    if (!open_) {
+        finish();
     }
 }
 
@@ -29,48 +31,91 @@ template <class ThreadingPolicy>
 SCDBuilder<ThreadingPolicy>::~SCDBuilder() = default;
 
 template <class ThreadingPolicy>
-SCErrorCode SCDBuilder<ThreadingPolicy>::close() {
-    if (!isOpen()) {
+SCErrorCode SCDBuilder<ThreadingPolicy>::takesLines() const {
+    if (!open_ || stage_ == Stage::kCoding) {
         return SC_FILE_ERROR;
     }
-    try {
-        finishLines(false);
-        completeCube();
-    } catch (...) {
-        // Out of memory: the cube is incomplete, and the builder closed all the same.
-        imageFile_.close();
+    return stage_ == Stage::kLineFailed ? SC_WRITE_ERROR : SC_OK;
+}
+
+template <class ThreadingPolicy>
+SCErrorCode SCDBuilder<ThreadingPolicy>::lineStored(bool stored) {
+    const unsigned lines = linesAdded_ + 1;
+    const bool sync = syncEveryLines_ != 0 && lines % syncEveryLines_ == 0;
+    if (stored && sync) {
+        stored = spectrumFile_.sync();
+    }
+    if (!stored || !journal_.recordLines(lines, sync)) {
+        stage_ = Stage::kLineFailed;
         return SC_WRITE_ERROR;
     }
+    linesAdded_ = lines;
     return SC_OK;
 }
 
 template <class ThreadingPolicy>
-void SCDBuilder<ThreadingPolicy>::completeCube() {
-    header_.setAcquiredLines(linesAdded_);
-    accumulator_.finish();
+SCErrorCode SCDBuilder<ThreadingPolicy>::close() {
+    if (!open_) {
+        return SC_FILE_ERROR;
+    }
+    SCErrorCode result = SC_OK;
+    try {
+        finishLines(false);
+        if (stage_ == Stage::kLineFailed) {
+            // The counts and the image file may hold part of the failed line: code the lines
+            // stored before it from their spectra alone.
+            result = codeTemporarySpectra(name_, journal_.contents(), linesAdded_);
+        } else {
+            if (stage_ == Stage::kTakingLines) {
+                header_.setAcquiredLines(linesAdded_);
+                accumulator_.finish();
+                buildCodeTable(counts_, header_);
+                stage_ = Stage::kCoding;
+            }
+            result = completeCube();
+        }
+    } catch (const std::bad_alloc&) {
+        result = SC_ALLOCATION_ERROR;
+    }
+    if (result == SC_OK) {
+        finish();
+    }
+    return result;
+}
+
+template <class ThreadingPolicy>
+SCErrorCode SCDBuilder<ThreadingPolicy>::completeCube() {
+    withdrawHeaderFile(name_);
+    SCErrorCode result = encodeSpectrumFile();
+    if (result == SC_OK) {
+        result = encodeImageFile();
+    }
+    if (result == SC_OK && !writeHeaderFile(name_, header_)) {
+        result = SC_WRITE_ERROR;
+    }
+    return result;
+}
+
+template <class ThreadingPolicy>
+void SCDBuilder<ThreadingPolicy>::finish() {
     if (spectrumFile_.isOpen()) {
         spectrumFile_.close();
     }
     imageFile_.close();
-    buildCodeTable(counts_, header_);
-    encodeSpectrumFile();
-    encodeImageFile();
-    std::remove((name_ + kSpectrumFileSuffix).c_str());
-    removeTemporaryImageFile(imageFile_.path());
-    writeHeaderFile(name_, header_);
+    if (journal_.isOpen()) {
+        removeBuilderTemporaries(name_);
+        journal_.remove();
+    }
+    open_ = false;
 }
 
 template <class ThreadingPolicy>
 SCErrorCode SCDBuilder<ThreadingPolicy>::cancel() {
-    if (!isOpen()) {
+    if (!open_) {
         return SC_FILE_ERROR;
     }
     finishLines(true);
-    if (spectrumFile_.isOpen()) {
-        spectrumFile_.close();
-    }
-    imageFile_.close();
-    removeTemporaryFiles();
+    finish();
     return SC_OK;
 }
 
@@ -81,39 +126,32 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::computeRoiImage(unsigned first, unsigne
 }
 
 template <class ThreadingPolicy>
-void SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
+SCErrorCode SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
     const std::uint64_t spectra = std::uint64_t{header_.width()} * linesAdded_;
-    encodeFile(name_ + kSpectrumFileSuffix, header_.depth(), static_cast<unsigned>(spectra),
-               header_.spectrumOffsets(), name_ + ".scds");
+    return encodeFile(temporarySpectrumPath(name_), header_.depth(), static_cast<unsigned>(spectra),
+                      header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
 }
 
 template <class ThreadingPolicy>
-void SCDBuilder<ThreadingPolicy>::encodeImageFile() {
+SCErrorCode SCDBuilder<ThreadingPolicy>::encodeImageFile() {
     const std::uint64_t pixels = std::uint64_t{header_.width()} * header_.height();
-    encodeFile(name_ + kImageFileSuffix, static_cast<unsigned>(pixels), header_.depth(),
-               header_.imageOffsets(), name_ + ".scdi");
+    return encodeFile(temporaryImagePath(name_), static_cast<unsigned>(pixels), header_.depth(),
+                      header_.imageOffsets(), name_ + SCD::IMAGE_FILE_EXTENSION);
 }
 
 template <class ThreadingPolicy>
-void SCDBuilder<ThreadingPolicy>::encodeFile(const std::string& itemPath, unsigned itemSize,
-                                             unsigned count, std::vector<std::uint64_t>& offsets,
-                                             const std::string& dataPath) {
+SCErrorCode SCDBuilder<ThreadingPolicy>::encodeFile(const std::string& itemPath, unsigned itemSize,
+                                                    unsigned count,
+                                                    std::vector<std::uint64_t>& offsets,
+                                                    const std::string& dataPath) {
     offsets.assign(count, 0);
     SystemOutputFileStream data;
-    if (!openEmptyOutput(data, dataPath)) {
-        return;
-    }
     RawItemReader items(itemSize);
-    items.open(itemPath);
-    encodeItems(items, count, offsets, data);
-    items.close();
-    data.close();
-}
-
-template <class ThreadingPolicy>
-void SCDBuilder<ThreadingPolicy>::removeTemporaryFiles() {
-    std::remove((name_ + kSpectrumFileSuffix).c_str());
-    std::remove((name_ + kImageFileSuffix).c_str());
+    if (!openEmptyOutput(data, dataPath) || !items.open(itemPath)) {
+        return SC_FILE_ERROR;
+    }
+    const bool written = encodeItems(items, count, offsets, data);
+    return written && data.close() != 0 ? SC_OK : SC_WRITE_ERROR;
 }
 
 template class SCDBuilder<MultiThreadingPolicy>;

@@ -10,6 +10,7 @@
 #include "sc_api/sc_file_builder.h"
 #include "sc_api/sc_item_reader.h"
 #include "scd/format/scd_header.h"
+#include "scd/writer/build_journal.h"
 #include "scd/writer/item_queue.h"
 #include "scd/writer/temporary_image_file.h"
 
@@ -18,13 +19,22 @@
 // counts() (spectra) and accumulator() (channel images) and stores them in two temporary
 // files, spectrumFile() (spectrum after spectrum) and imageFile() (image order); close() then
 // builds the code table, codes every spectrum and channel image from the temporary files into
-// N + ".scds" and N + ".scdi" with encodeItems(), removes the temporary files and writes
-// N + ".scdh".
+// N + ".scds" and N + ".scdi" with encodeItems(), publishes N + ".scdh" last and only then
+// removes the temporary files.
 //
 // Files: N + "__tmp_spectrum_file" and N + "__tmp_image_file.raw" are created empty when the
-// builder is made and removed by close() and cancel(); the cube's three files are created
-// empty by close(), replacing older ones. A builder destroyed without close() or cancel()
-// leaves the temporary files and writes no cube.
+// builder is made, beside the journal N + "__tmp_journal" (BuildJournal), which records the
+// lines wholly stored and locks the cube: a second builder of the same cube is not open while
+// this one lives. A builder destroyed without close() or cancel(), or whose process dies, leaves
+// the temporaries and the journal: recoverSCDCube (SCD::recover) then makes the cube of the
+// lines stored. An older cube N is withdrawn (its header removed) before its data files are
+// written again, so no header ever points at data being replaced.
+//
+// Failures. A line whose data cannot be stored whole is refused with SC_WRITE_ERROR; the
+// builder then takes no more lines, and close() makes the cube of the lines stored before it
+// (from the temporary spectrum file). A close() that fails leaves no header, keeps every
+// temporary file, and leaves the builder open: close() may be called again (after space was
+// freed, say) or cancel().
 //
 // Used by one thread at a time: lines in row order, then close() or cancel();
 // computeRoiImage() may come between lines.
@@ -36,15 +46,17 @@ class SCDBuilder : public SCFileBuilder {
     unsigned width() const override { return header_.width(); }
     unsigned height() const override { return header_.height(); }
     unsigned depth() const override { return header_.depth(); }
-    // Open from construction (when the temporary image file could be created) until close()
-    // or cancel().
-    bool isOpen() const override { return imageFile_.isOpen(); }
+    // Open from construction (when the journal's lock was taken and the temporary files could be
+    // created) until a close() that succeeds, or cancel().
+    bool isOpen() const override { return open_; }
 
     // Completes the cube as described above, the lines not added reading as zeros; the header
-    // stores the number of lines added. SC_OK whatever the file operations did;
-    // SC_FILE_ERROR, doing nothing, when the builder is not open.
+    // stores the number of lines added. SC_OK once the cube is published and the temporaries
+    // removed; SC_FILE_ERROR when a file of the cube cannot be created, SC_WRITE_ERROR when a
+    // write fails, SC_ALLOCATION_ERROR when memory runs out (the builder then stays open, see
+    // above); SC_FILE_ERROR, doing nothing, when the builder is not open.
     SCErrorCode close() override;
-    // Closes and removes the temporary files; no file of the cube is written. SC_OK, or
+    // Removes the temporary files and the journal; no file of the cube is written. SC_OK, or
     // SC_FILE_ERROR, doing nothing, when the builder is not open.
     SCErrorCode cancel() override;
     // The ROI image (sum of channels first ... first + count - 1, times the factor, low 16
@@ -54,40 +66,66 @@ class SCDBuilder : public SCFileBuilder {
     SCErrorCode computeRoiImage(unsigned first, unsigned count, unsigned short* out) override;
 
   protected:
+    // A builder of the cube `name`; with syncEveryLines > 0 the temporary spectrum file and the
+    // journal are flushed to the device after every that many lines (durability against power
+    // loss; a process crash loses nothing either way).
     SCDBuilder(const std::string& name, unsigned width, unsigned height, unsigned depth,
-               float factor);
+               float factor, unsigned syncEveryLines);
 
     // Writes the coded streams of the first `count` items of `reader` to `out` (open, empty)
-    // and sets `offsets` to exactly `count` entries, the position of each stream.
-    virtual void encodeItems(SCItemReader& reader, unsigned count,
+    // and sets `offsets` to exactly `count` entries, the position of each stream. False when
+    // not every stream could be written.
+    virtual bool encodeItems(SCItemReader& reader, unsigned count,
                              std::vector<std::uint64_t>& offsets, OutputFileStream& out) = 0;
     // Codes the spectra of the temporary spectrum file into N + ".scds".
-    virtual void encodeSpectrumFile();
+    virtual SCErrorCode encodeSpectrumFile();
     // Codes the channel images of the temporary image file into N + ".scdi".
-    virtual void encodeImageFile();
+    virtual SCErrorCode encodeImageFile();
+
+    // For addSpectrumLine: SC_OK while lines are taken; SC_WRITE_ERROR after a line failed,
+    // SC_FILE_ERROR once close() was tried or the builder is not open.
+    SCErrorCode takesLines() const;
+    // Records the line just stored (`stored`: its data went wholly to both temporary files) in
+    // the journal. SC_OK; SC_WRITE_ERROR when the line or the journal could not be written,
+    // after which no line is taken.
+    SCErrorCode lineStored(bool stored);
+    // The temporary image file lacks part of a line already stored: the builder takes no more
+    // lines and close() codes the cube from the temporary spectrum file.
+    void imageCopyFailed() { stage_ = Stage::kLineFailed; }
+    // Called first by close() (discard false) and cancel() (discard true): a subclass that
+    // holds lines back for counting sends them on, or drops them, and waits until nothing works
+    // on the temporary files any more.
+    virtual void finishLines(bool /*discard*/) {}
 
     const std::string& name() const { return name_; }
     const SCDHeader& header() const { return header_; }
-    OutputFileStream& spectrumFile() { return spectrumFile_; }
+    SystemOutputFileStream& spectrumFile() { return spectrumFile_; }
     TemporaryImageFile& imageFile() { return imageFile_; }
     SymbolCountTable& counts() { return counts_; }
     ImageRunAccumulator& accumulator() { return accumulator_; }
     unsigned linesAdded() const { return linesAdded_; }
-    void countLineAdded() { ++linesAdded_; }
-    // Called first by close() (discard false) and cancel() (discard true): a subclass that
-    // holds lines back sends them to the temporary files, or drops them, and waits until
-    // nothing works on the files any more.
-    virtual void finishLines(bool /*discard*/) {}
 
   private:
-    // The work of close().
-    void completeCube();
+    // Where the builder stands.
+    enum class Stage {
+        kTakingLines,  // lines are taken
+        kLineFailed,   // a line could not be stored; close() codes the lines before it
+        kCoding,       // counting is finished; close() codes (again)
+    };
+
+    // The work of close() once counting is finished.
+    SCErrorCode completeCube();
     // Codes the items of the file `itemPath` into the data file `dataPath`.
-    void encodeFile(const std::string& itemPath, unsigned itemSize, unsigned count,
-                    std::vector<std::uint64_t>& offsets, const std::string& dataPath);
-    void removeTemporaryFiles();
+    SCErrorCode encodeFile(const std::string& itemPath, unsigned itemSize, unsigned count,
+                           std::vector<std::uint64_t>& offsets, const std::string& dataPath);
+    // Closes the temporary streams; removes the temporaries and the journal; not open after.
+    void finish();
 
     std::string name_;                     // N, the cube's base name
+    BuildJournal journal_;                 // the lock and the count of lines stored
+    bool open_ = false;                    // see isOpen()
+    Stage stage_ = Stage::kTakingLines;    // where the builder stands
+    unsigned syncEveryLines_;              // lines between two flushes to the device; 0: never
     SCDHeader header_;                     // dimensions, factor; offsets and codes at close()
     TemporaryImageFile imageFile_;         // the lines in image order
     SystemOutputFileStream spectrumFile_;  // the lines as they came

@@ -23,20 +23,6 @@ void RunLengthEncodingExecutorThread::execute() {
 
 namespace {
 
-// Writes valueCount values to stream in pieces that a single write takes; false on a failure.
-bool writeValues(OutputFileStream& stream, const unsigned short* values, std::uint64_t valueCount) {
-    constexpr std::uint64_t kChunkValues = INT_MAX / sizeof(unsigned short);
-    for (std::uint64_t done = 0; done < valueCount;) {
-        const std::uint64_t n = std::min(valueCount - done, kChunkValues);
-        const auto byteCount = static_cast<unsigned>(n * sizeof(unsigned short));
-        if (stream.write(values + done, byteCount) != static_cast<int>(byteCount)) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 void keepFirstError(std::atomic<int>* error, int result) {
     int expected = SC_OK;
     if (result != SC_OK && error != nullptr) {
@@ -48,9 +34,6 @@ void keepFirstError(std::atomic<int>* error, int result) {
 
 void LineBlockSpectraAction::execute() {
     const std::uint64_t spectra = std::uint64_t{block_.count} * block_.width;
-    if (!writeValues(*spectrumFile_, block_.lines, spectra * block_.depth)) {
-        keepFirstError(block_.error, SC_WRITE_ERROR);
-    }
     SymbolTally tally;
     for (std::uint64_t i = 0; i < spectra; ++i) {
         forEachRun(block_.lines + i * block_.depth, block_.depth,

@@ -62,9 +62,10 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
 };
 
 // The work of a block of buffered lines of the line builder, in two actions that may run at
-// once: LineBlockSpectraAction writes the lines to the temporary spectrum file and counts the
-// spectra's symbols; LineBlockImagesAction appends the lines to the temporary image file and
-// feeds them to the image run accumulator. A failed write is kept in `error` (the first one).
+// once: LineBlockSpectraAction counts the spectra's symbols (the builder has written the lines
+// to the temporary spectrum file already, each as it came); LineBlockImagesAction appends the lines
+// to the temporary image file and feeds them to the image run accumulator. A failed write is kept
+// in `error` (the first one).
 struct LineBlock {
     const unsigned short* lines = nullptr;  // `count` lines of width x depth values
     unsigned count = 0;
@@ -75,17 +76,15 @@ struct LineBlock {
 
 class LineBlockSpectraAction : public lattix::lx_tuplink::Action {
   public:
-    LineBlockSpectraAction(const LineBlock& block, OutputFileStream& spectrumFile,
-                           SymbolCountTable& counts)
-        : block_(block), spectrumFile_(&spectrumFile), counts_(&counts) {}
+    LineBlockSpectraAction(const LineBlock& block, SymbolCountTable& counts)
+        : block_(block), counts_(&counts) {}
 
   protected:
     void execute() override;
 
   private:
     LineBlock block_;
-    OutputFileStream* spectrumFile_;  // gets the lines as they are
-    SymbolCountTable* counts_;        // gets the symbols of every spectrum
+    SymbolCountTable* counts_;  // gets the symbols of every spectrum
 };
 
 class LineBlockImagesAction : public lattix::lx_tuplink::Action {

@@ -31,8 +31,8 @@ unsigned blockLinesFor(unsigned width, unsigned depth) {
 
 SCDMultiThreadedFileBuilder::SCDMultiThreadedFileBuilder(const std::string& name, unsigned width,
                                                          unsigned height, unsigned depth,
-                                                         float factor)
-    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor) {
+                                                         float factor, unsigned syncEveryLines)
+    : SCDBuilder<MultiThreadingPolicy>(name, width, height, depth, factor, syncEveryLines) {
     blockLines_ = std::min(blockLinesFor(width, depth), height);
     if (blockLines_ != 0) {
         const std::uint64_t blockValues = std::uint64_t{blockLines_} * width * depth;
@@ -53,20 +53,29 @@ SCDMultiThreadedFileBuilder::~SCDMultiThreadedFileBuilder() {
 }
 
 SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* line) {
-    if (!isOpen()) {
-        return SC_FILE_ERROR;
+    const SCErrorCode taken = takesLines();
+    if (taken != SC_OK) {
+        return taken;
     }
     if (linesAdded() >= height()) {
         return SC_OUT_OF_RANGE;
     }
     const std::uint64_t lineValues = std::uint64_t{width()} * depth();
+    // On disk before the call returns, whatever is buffered for counting: a process that dies
+    // later loses no line it was told was taken (see recoverSCDCube).
+    const std::uint64_t lineBytes = lineValues * sizeof(unsigned short);
+    const SCErrorCode stored =
+        lineStored(spectrumFile().writeAt(line, lineBytes, linesAdded() * lineBytes));
+    if (stored != SC_OK) {
+        return stored;
+    }
     try {
         if (blockLines_ == 0) {
             // Unbuffered: the line is a block of its own, done before returning.
             waitForBlock();
             const LineBlock block{line, 1, width(), depth(), &writeError_};
             lattix::lx_tuplink::ActionList actions;
-            actions.add(ActionRef(new LineBlockSpectraAction(block, spectrumFile(), counts())));
+            actions.add(ActionRef(new LineBlockSpectraAction(block, counts())));
             actions.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
             SCD::getProcessor().post(actions);
             actions.wait(SCD::getProcessor(), 0);
@@ -78,10 +87,14 @@ SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* l
             }
         }
     } catch (const std::bad_alloc&) {
-        return SC_WRITE_ERROR;
+        imageCopyFailed();
     }
-    countLineAdded();
-    return static_cast<SCErrorCode>(writeError_.load());
+    // The line is stored whatever happens to the copies made for counting: when one of them
+    // fails, close() codes the cube from the stored spectra instead, and nothing is lost.
+    if (writeError_.load() != SC_OK) {
+        imageCopyFailed();
+    }
+    return SC_OK;
 }
 
 void SCDMultiThreadedFileBuilder::sendBlock() {
@@ -92,7 +105,7 @@ void SCDMultiThreadedFileBuilder::sendBlock() {
     std::swap(filling_, sent_);
     const LineBlock block{sent_.get(), fillingLines_, width(), depth(), &writeError_};
     fillingLines_ = 0;
-    sentActions_.add(ActionRef(new LineBlockSpectraAction(block, spectrumFile(), counts())));
+    sentActions_.add(ActionRef(new LineBlockSpectraAction(block, counts())));
     sentActions_.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
     SCD::getProcessor().post(sentActions_);
 }
@@ -110,6 +123,9 @@ void SCDMultiThreadedFileBuilder::finishLines(bool discard) {
     }
     sendBlock();
     waitForBlock();
+    if (writeError_.load() != SC_OK) {
+        imageCopyFailed();  // close() then codes the stored lines from their spectra
+    }
 }
 
 SCErrorCode SCDMultiThreadedFileBuilder::computeRoiImage(unsigned first, unsigned count,
@@ -118,22 +134,20 @@ SCErrorCode SCDMultiThreadedFileBuilder::computeRoiImage(unsigned first, unsigne
     return imageFile().computeRoiImage(first, count, out, filling_.get(), fillingLines_);
 }
 
-void SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned count,
+bool SCDMultiThreadedFileBuilder::encodeItems(SCItemReader& reader, unsigned count,
                                               std::vector<std::uint64_t>& offsets,
                                               OutputFileStream& out) {
-    offsets.assign(count, 0);
-    if (count != 0) {
-        encodeStreams(reader, count, offsets, out, header());
-    }
+    return encodeStreams(reader, count, offsets, out, header());
 }
 
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
                                                              unsigned width, unsigned height,
-                                                             unsigned depth, float factor) {
+                                                             unsigned depth, float factor,
+                                                             unsigned syncEveryLines) {
     using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
     try {
-        auto builder =
-            std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth, factor);
+        auto builder = std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth,
+                                                                     factor, syncEveryLines);
         if (!builder->isOpen()) {
             return BuilderPtr();
         }

@@ -11,10 +11,12 @@
 
 // The SCD cube writer (see SCDBuilder) that processes each line with the library's processor.
 //
-// Lines are buffered: addSpectrumLine copies the line into a block of up to 32 lines (fewer
-// when 32 would take more than 32 MiB) and returns. A full block goes to the library's
-// processor (SCD::getProcessor) as two actions that run at once: one writes the block to the
-// temporary spectrum file in one write and counts the spectra's symbols, the other appends it
+// Each line is written to the temporary spectrum file (one positioned write) and counted in the
+// journal before addSpectrumLine returns, so that a process that dies loses no line it was told
+// was taken. For counting, lines are buffered: addSpectrumLine copies the line into a block of
+// up to 32 lines (fewer when 32 would take more than 32 MiB). A full block goes to the library's
+// processor (SCD::getProcessor) as two actions that run at once: one counts the spectra's
+// symbols, the other appends it
 // to the temporary image file with one write per channel and counts the channel-image runs.
 // At most one block is in the processor while the next fills: a line that fills its block
 // waits for the block before, so the memory stays at two blocks whatever the cube. Neither
@@ -26,15 +28,20 @@
 class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
   public:
     // A builder of the cube `name` of width x height pixels and depth channels, whose counts
-    // are multiplied by `factor` when read. Creates the temporary files; check isOpen().
+    // are multiplied by `factor` when read, flushing the temporaries every syncEveryLines lines
+    // (0: never; see SCDBuilder). Takes the cube's lock and creates the temporary files; check
+    // isOpen().
     SCDMultiThreadedFileBuilder(const std::string& name, unsigned width, unsigned height,
-                                unsigned depth, float factor);
+                                unsigned depth, float factor, unsigned syncEveryLines = 0);
 
     // Adds the next line: width spectra of depth values, pixel after pixel (pixel x, channel c
-    // at x * depth + c). The line is needed only until the call returns. SC_OK;
+    // at x * depth + c). The line is needed only until the call returns; its spectra are in the
+    // temporary spectrum file, and counted in the journal, before SC_OK is returned.
     // SC_OUT_OF_RANGE, touching no file, when height lines are already added; SC_FILE_ERROR
-    // when the builder is not open; SC_WRITE_ERROR once a write of the temporary files of an
-    // earlier block has failed.
+    // when the builder is not open or close() was tried; SC_WRITE_ERROR when the line cannot be
+    // stored (no line is taken after it; close() codes the lines before it). A failure of the
+    // temporary image file or of the counting memory loses nothing and is not reported: close()
+    // then codes the cube from the stored spectra, as SCD::recover does.
     SCErrorCode addSpectrumLine(const unsigned short* line) override;
     // As SCDBuilder's, the lines still buffered included.
     SCErrorCode computeRoiImage(unsigned first, unsigned count, unsigned short* out) override;
@@ -42,7 +49,7 @@ class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
 
   protected:
     // encodeStreams into `out`.
-    void encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
+    bool encodeItems(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                      OutputFileStream& out) override;
     // Sends the buffered lines to the files (unless `discard`) and waits for them.
     void finishLines(bool discard) override;
@@ -61,8 +68,9 @@ class SCDMultiThreadedFileBuilder : public SCDBuilder<MultiThreadingPolicy> {
     std::atomic<int> writeError_{SC_OK};          // the first failed write of a block
 };
 
-// A new SCDMultiThreadedFileBuilder of the cube `name`, or an empty pointer when its temporary
-// files cannot be created or memory runs out. Never throws.
+// A new SCDMultiThreadedFileBuilder of the cube `name`, or an empty pointer when another builder
+// holds the cube, its temporary files cannot be created or memory runs out. Never throws.
 SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& name,
                                                              unsigned width, unsigned height,
-                                                             unsigned depth, float factor);
+                                                             unsigned depth, float factor,
+                                                             unsigned syncEveryLines = 0);

@@ -201,7 +201,7 @@ bool encodeChunks(SCItemReader& reader, unsigned count, std::vector<std::uint64_
     while (!coding.empty()) {
         writeOldest();
     }
-    return writer.allWritten();
+    return writer.allWritten() && remaining == 0;
 }
 
 }  // namespace

@@ -18,8 +18,8 @@
 // position 0 for offsets that start at 0). An item with a symbol the table lacks is an internal
 // error: debug builds assert, other builds write that item as an empty stream (L = 0).
 //
-// Returns false when a write failed or the memory for the coding could not be had; the file
-// then lacks streams.
+// Returns false when a write failed, the reader delivered fewer than `count` items, or the
+// memory for the coding could not be had; the file then lacks streams.
 //
 // Threads. The call reads the items and writes the streams on the calling thread. Items are
 // read in chunks (about a thousand spectra, or tens of images: some 2 million values), each

@@ -18,31 +18,6 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-bool isRegularFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-// Writes `count` bytes at `offset` of the open file `descriptor` with positioned writes: one
-// system call per row rather than a seek and a write.
-bool writeAt(int descriptor, const void* bytes, std::uint64_t count, std::uint64_t offset) {
-    const auto* next = static_cast<const unsigned char*>(bytes);
-    while (count != 0) {
-        const ssize_t written =
-            ::pwrite(descriptor, next, static_cast<std::size_t>(count), static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        next += written;
-        count -= static_cast<std::uint64_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
-}
-
 // Values moved per read of the ROI computation.
 constexpr std::uint64_t kRoiChunkValues = 1u << 20;
 
@@ -105,7 +80,7 @@ SCErrorCode TemporaryImageFile::appendLines(const unsigned short* lines, unsigne
             continue;
         }
         const std::uint64_t offset = ((std::uint64_t{c} * height_ + firstLine) * width_) * 2;
-        if (!writeAt(stream_.descriptor(), segment, segmentBytes, offset)) {
+        if (!stream_.writeAt(segment, segmentBytes, offset)) {
             result = SC_WRITE_ERROR;
         }
     }
@@ -156,7 +131,7 @@ SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count, 
     const std::uint64_t chunkValues = std::clamp<std::uint64_t>(pixels, 1, kRoiChunkValues);
     auto chunk = allocateSamples<unsigned short>(chunkValues);
     if (!sums || !chunk) {
-        return SC_OUT_OF_RANGE;
+        return SC_ALLOCATION_ERROR;
     }
     SystemInputFileStream input;
     if (!input.open(path_.c_str(), GENERIC_READ) ||

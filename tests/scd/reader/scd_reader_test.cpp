@@ -7,6 +7,9 @@
 #include <set>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include "sc_api/sc_spectrum.h"
 #include "sc_api/scd.h"
 #include "support/codec_bits.h"
 #include "support/guarded_buffer.h"
@@ -124,19 +127,45 @@ TEST_F(SCDReaderTest, RequestsOutsideTheCubeAreRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(outs[0].holdsOnly(kUntouched));
 }
 
-TEST_F(SCDReaderTest, MissingSpectrumFileIsCreatedEmptyAndSpectraReadAsZeros) {
+// Opening reads and checks, and creates or changes nothing: a missing data file, one that is not
+// a regular file, and claims the files cannot back all leave the cube closed.
+TEST_F(SCDReaderTest, OpeningRefusesMissingFilesOtherFileKindsAndClaimsTheFilesCannotBack) {
     const ReferenceCube cube = makeReferenceCube(4, 3, 8, 3, variedCount);
-    ASSERT_TRUE(writeReferenceSCD(base, cube));
+    const ReferenceSCDLayout layout = writeReferenceSCD(base, cube).value();
+    const auto header = readFileBytes(base + ".scdh");
+    const auto spectra = readFileBytes(base + ".scds");
+    ASSERT_TRUE(openSCDCube(base));
+
     std::filesystem::remove(base + ".scds");
-    auto opened = openSCDCube(base);
-    ASSERT_TRUE(opened);
-    EXPECT_TRUE(fileExists(base + ".scds"));
-    GuardedBuffer spectra(12 * 8, 1);
-    ASSERT_EQ(opened->readSpectrums(0, 0, 12, spectra.data()), SC_OK);
-    EXPECT_TRUE(spectra.holdsOnly(0));
-    GuardedBuffer image(12);
-    ASSERT_EQ(opened->readImages(3, 1, image.data()), SC_OK);
-    EXPECT_EQ(image.contents(), cube.image(3));
+    EXPECT_FALSE(openSCDCube(base));
+    EXPECT_FALSE(fileExists(base + ".scds")) << "a reader never creates a file";
+    std::filesystem::create_directory(base + ".scds");
+    EXPECT_FALSE(openSCDCube(base));
+    std::filesystem::remove(base + ".scds");
+    ASSERT_EQ(mkfifo((base + ".scds").c_str(), 0600), 0);
+    EXPECT_FALSE(openSCDCube(base)) << "a FIFO is refused without blocking";
+    std::filesystem::remove(base + ".scds");
+    writeFileBytes(base + ".scds", spectra);
+    std::filesystem::rename(base + ".scdh", base + ".header");
+    ASSERT_EQ(mkfifo((base + ".scdh").c_str(), 0600), 0);
+    EXPECT_FALSE(openSCDCube(base));
+    std::filesystem::remove(base + ".scdh");
+    std::filesystem::rename(base + ".header", base + ".scdh");
+    ASSERT_TRUE(openSCDCube(base));
+
+    const auto refusedWith = [&](std::uint64_t offset, std::uint32_t value) {
+        overwriteFileBytes(base + ".scdh", offset, littleEndian32(value));
+        const bool refused = openSCDCube(base) == nullptr;
+        writeFileBytes(base + ".scdh", header);
+        return refused;
+    };
+    EXPECT_TRUE(refusedWith(20, 3 << 20)) << "a height no image stream can hold";
+    EXPECT_TRUE(refusedWith(24, 1 << 20)) << "a depth no spectrum stream can hold";
+    EXPECT_TRUE(refusedWith(36 + 4 * 5, static_cast<std::uint32_t>(spectra.size()) - 3));
+    EXPECT_TRUE(refusedWith(36 + 4 * 12 + 4 * 7, 0xFFFFFFF0)) << "an image offset";
+    std::filesystem::resize_file(base + ".scdi", layout.images.back().offset + 4);
+    EXPECT_FALSE(openSCDCube(base)) << "the last image has no room for its bits";
+    EXPECT_EQ(readFileBytes(base + ".scdh"), header);
 }
 
 TEST_F(SCDReaderTest, FindsStreamsBeyondFourGibibytes) {
@@ -150,9 +179,9 @@ TEST_F(SCDReaderTest, FindsStreamsBeyondFourGibibytes) {
     EXPECT_TRUE(readsExactly(*opened, cube));
 }
 
-// A damaged stream is skipped: its destination keeps what it held (readSpectrums clears its
-// buffer first, so such a spectrum reads as zeros) while every other stream reads exactly.
-TEST_F(SCDReaderTest, DamagedStreamsAreSkippedAndTheOthersReadExactly) {
+// A damaged stream makes its read answer SC_FORMAT_ERROR once the whole request is read: its
+// destination then holds zeros while every other stream of the request reads exactly.
+TEST_F(SCDReaderTest, DamagedStreamsAreReportedReadAsZerosAndTheOthersReadExactly) {
     constexpr unsigned w = 4, h = 3, d = 20;
     const ReferenceCube cube = makeReferenceCube(w, h, d, h, variedCount);
     ReferenceSCDOptions options;
@@ -166,41 +195,46 @@ TEST_F(SCDReaderTest, DamagedStreamsAreSkippedAndTheOthersReadExactly) {
         }
     };
     const ReferenceSCDLayout layout = writeReferenceSCD(base, cube, options).value();
-    // Pixel 3 reaching far past its file, the last image cut off; index entries (4 bytes each
-    // from byte 36 of the header) at or beyond the end of a file, channel 1's bit count cut.
+    // Pixel 3 reaching far past its file, the last image cut short, channel 1's bits cut.
     overwriteFileBytes(base + ".scds", layout.spectra[3].offset, littleEndian32(0xFFFFFFFF));
     std::filesystem::resize_file(base + ".scdi", layout.images.back().offset + 5);
-    ASSERT_EQ(readFileBytes(base + ".scdh").at(12), SCD::INDEX32);
-    const auto setIndexEntry = [&](unsigned entry, std::uint32_t offset) {
-        overwriteFileBytes(base + ".scdh", 36 + 4 * entry, littleEndian32(offset));
-    };
-    setIndexEntry(2, fileSize(base + ".scds"));
-    setIndexEntry(11, 0xFFFFFFF0);
-    setIndexEntry(w * h + 1, fileSize(base + ".scdi") - 3);
-    const std::set<unsigned> damagedPixels = {2, 3, 5, 6, 11};
+    overwriteFileBytes(base + ".scdi", layout.images[1].offset,
+                       littleEndian32(static_cast<std::uint32_t>(layout.images[1].size * 8)));
+    const std::set<unsigned> damagedPixels = {3, 5, 6};
     const std::set<unsigned> damagedChannels = {1, 2, d - 1};
 
     auto opened = openSCDCube(base);
     ASSERT_TRUE(opened);
     GuardedBuffer spectra(w * h * d);
-    ASSERT_EQ(opened->readSpectrums(0, 0, w * h, spectra.data()), SC_OK);
+    ASSERT_EQ(opened->readSpectrums(0, 0, w * h, spectra.data()), SC_FORMAT_ERROR);
     for (unsigned p = 0; p < w * h; ++p) {
         EXPECT_EQ(spectra.slice(p * d, d),
                   damagedPixels.count(p) ? Counts(d, 0) : cube.spectrum(p % w, p / w))
             << "pixel " << p;
     }
     GuardedBuffer images(w * h * d);
-    ASSERT_EQ(opened->readImages(0, d, images.data()), SC_OK);
+    ASSERT_EQ(opened->readImages(0, d, images.data()), SC_FORMAT_ERROR);
     for (unsigned c = 0; c < d; ++c) {
         EXPECT_EQ(images.slice(c * w * h, w * h),
-                  damagedChannels.count(c) ? Counts(w * h, kUntouched) : cube.image(c))
+                  damagedChannels.count(c) ? Counts(w * h, 0) : cube.image(c))
             << "channel " << c;
     }
     std::vector<GuardedBuffer> listed(2, GuardedBuffer(d));
-    ASSERT_EQ(opened->readSpectrumsAt({{1, 1}, {0, 1}}, dataPointers(listed)), SC_OK);
-    EXPECT_TRUE(listed[0].holdsOnly(kUntouched));
+    ASSERT_EQ(opened->readSpectrumsAt({{1, 1}, {0, 1}}, dataPointers(listed)), SC_FORMAT_ERROR);
+    EXPECT_TRUE(listed[0].holdsOnly(0));
     EXPECT_EQ(listed[1].contents(), cube.spectrum(0, 1));
+    EXPECT_EQ(opened->readSpectrumsAt({{0, 1}}, dataPointers(listed)), SC_OK);
     EXPECT_TRUE(spectra.guardsIntact() && images.guardsIntact() && listed[0].guardsIntact());
+
+    // The generic reads pass the code on instead of summing zeros for the damaged streams.
+    std::vector<unsigned short> roi(w * h);
+    EXPECT_EQ(opened->computeRoiImage(0, d, roi.data()), SC_FORMAT_ERROR);
+    EXPECT_EQ(opened->computeRoiImage(3, 2, roi.data()), SC_OK);
+    SCAllocatedSpectrum spectrum(d);
+    EXPECT_EQ(opened->getSpectrum(1, 1, spectrum), SC_FORMAT_ERROR);
+    EXPECT_FALSE(SCD::checkIntegrity(base)) << "damaged spectra and images disagree";
+    opened->close();
+    EXPECT_EQ(opened->readImages(3, 1, images.data()), SC_FILE_ERROR);
 }
 
 TEST_F(SCDReaderTest, ThreadsReadingOneCubeAtOnceAllGetExactData) {
