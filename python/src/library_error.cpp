@@ -40,7 +40,7 @@ ProblemCode problemCode(SCProblem problem) {
         case SCProblem::INVALID_ARGUMENT:
             return {"invalid_argument", SC_OUT_OF_RANGE};
         case SCProblem::OUT_OF_MEMORY:
-            return {"out_of_memory", SC_WRITE_ERROR};
+            return {"out_of_memory", SC_ALLOCATION_ERROR};
         case SCProblem::INTERRUPTED:
             return {"interrupted", SC_WRITE_ERROR};
     }

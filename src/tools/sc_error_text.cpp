@@ -13,7 +13,9 @@ const char* scErrorText(int code) {
         case SC_FILE_ERROR:
             return "a file cannot be opened or is not open";
         case SC_FORMAT_ERROR:
-            return "a header is malformed, unsupported or cut short";
+            return "a header or a data stream is malformed, unsupported or cut short";
+        case SC_ALLOCATION_ERROR:
+            return "memory for the operation could not be allocated";
         default:
             return "unknown error";
     }
