@@ -16,7 +16,7 @@ dtypes raise IndexError or ValueError.
 
 import importlib
 
-from ._errors import FILE_ERROR, FORMAT_ERROR, OK, OUT_OF_RANGE, WRITE_ERROR, Error
+from ._errors import ALLOCATION_ERROR, FILE_ERROR, FORMAT_ERROR, OK, OUT_OF_RANGE, WRITE_ERROR, Error
 from .builder import Builder, build
 from .cube import Cube, open
 from .files import CheckReport, check, convert, import_rpl, remove
@@ -28,6 +28,7 @@ __all__ = [
     "Error",
     "FILE_ERROR",
     "FORMAT_ERROR",
+    "ALLOCATION_ERROR",
     "OK",
     "OUT_OF_RANGE",
     "WRITE_ERROR",

@@ -5,6 +5,7 @@ OUT_OF_RANGE = -1
 WRITE_ERROR = -3
 FILE_ERROR = -4
 FORMAT_ERROR = -5
+ALLOCATION_ERROR = -6
 
 
 class Error(Exception):

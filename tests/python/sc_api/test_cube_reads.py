@@ -185,7 +185,7 @@ def test_cubes_open_by_any_of_their_names(cube_dir):
             assert cube.format == form and cube.calibration is None and cube.energies is None
 
 
-def test_damaged_streams_read_without_crashing(cube_dir, tmp_path):
+def test_damaged_streams_raise_format_errors(cube_dir, tmp_path):
     for extension in (".scdh", ".scds", ".scdi"):
         data = bytearray((cube_dir / ("built" + extension)).read_bytes())
         if extension != ".scdh":
@@ -193,8 +193,10 @@ def test_damaged_streams_read_without_crashing(cube_dir, tmp_path):
             data[len(data) // 4: len(data) // 4 + len(noise)] = noise.tobytes()
         (tmp_path / ("damaged" + extension)).write_bytes(bytes(data))
     with sc_api.open(tmp_path / "damaged.scdh") as cube:
-        assert cube[...].shape == (HEIGHT, WIDTH, DEPTH)
-        assert cube.roi(0, DEPTH).shape == (HEIGHT, WIDTH)
+        for read in (lambda: cube[...], lambda: cube.roi(0, DEPTH)):
+            with pytest.raises(sc_api.Error) as raised:
+                read()
+            assert raised.value.code == sc_api.FORMAT_ERROR
 
 
 @pytest.mark.parametrize("cube_file", ["built.scdh", "vector.raw", "tiled.scdh"])
