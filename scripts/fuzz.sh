@@ -6,12 +6,14 @@
 # wrong answer fails the script and leaves the input in build/fuzz/artifacts/.
 #   FUZZ_SECONDS=600 scripts/fuzz.sh scd_cube      # ten minutes on the whole-cube target
 #   FUZZ_JOBS=2                                      # parallel jobs per target (default 1)
+#   FUZZ_RUNS=10000000 scripts/fuzz.sh                # stop each target after so many inputs
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-1}
+runs=${FUZZ_RUNS:--1}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(rpl_header scd_header fragmented_header code_table
                                      stream_decode stream_round_trip stream_dst_too_small scd_cube)
@@ -33,10 +35,10 @@ mkdir -p "$dir/artifacts"
 for target in "${targets[@]}"; do
   mkdir -p "$dir/corpus/$target"
   log="$root/$dir/fuzz_$target.log"
-  echo "== fuzz $target: ${seconds}s"
+  echo "== fuzz $target: ${seconds}s$([ "$runs" -ge 0 ] && echo ", at most $runs inputs")"
   # From inside the build directory: parallel jobs write their logs (fuzz-N.log) there.
   if ! (cd "$dir" && "./tests/fuzz_$target" "corpus/$target" "$root/tests/fuzz/corpus/$target" \
-          -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+          -max_total_time="$seconds" -runs="$runs" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
           -print_final_stats=1 -artifact_prefix="artifacts/${target}-" "${parallel[@]}" \
           >"$log" 2>&1); then
     tail -40 "$log"
