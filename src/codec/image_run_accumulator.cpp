@@ -1,5 +1,9 @@
 #include "codec/image_run_accumulator.h"
 
+#include <algorithm>
+
+#include "codec/run_length.h"
+
 namespace {
 
 constexpr unsigned kLongestRun = 255;
@@ -36,6 +40,52 @@ void ImageRunAccumulator::addLine(const unsigned short* line) {
     }
     ++lines_;
     counts_->add(tally_);
+}
+
+void ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count) {
+    if (finished_ || count > height_ - lines_) {
+        return;
+    }
+    addChannelRows(rows, count, 0, depth_, tally_);
+    commitLines(count);
+    counts_->add(tally_);
+}
+
+void ImageRunAccumulator::addChannelRows(const unsigned short* rows, unsigned count,
+                                         unsigned firstChannel, unsigned endChannel,
+                                         SymbolTally& tally) {
+    const std::size_t rowValues = std::size_t{count} * width_;
+    if (rowValues == 0) {
+        return;
+    }
+    for (unsigned c = firstChannel; c < endChannel; ++c) {
+        const unsigned short* values = rows + c * rowValues;
+        SCSymbol& run = runs_[c];
+        std::size_t i = 0;
+        if (run.first != 0) {
+            // The open run goes on while the values continue it; it closes on a different value
+            // or, at 255, on any further value.
+            i = equalPrefix(values, std::min<std::size_t>(rowValues, kLongestRun - run.first),
+                            run.second);
+            run.first = static_cast<unsigned char>(run.first + i);
+            if (i == rowValues) {
+                continue;
+            }
+            tally.add(run);
+        }
+        for (;;) {
+            const unsigned short value = values[i];
+            const std::size_t length =
+                1 + equalPrefix(values + i + 1,
+                                std::min<std::size_t>(rowValues - i - 1, kLongestRun - 1), value);
+            i += length;
+            run = SCSymbol(static_cast<unsigned char>(length), value);
+            if (i == rowValues) {
+                break;
+            }
+            tally.add(run);
+        }
+    }
 }
 
 void ImageRunAccumulator::finish() {

@@ -23,6 +23,20 @@ class ImageRunAccumulator {
     // x * depth + c). The runs closed by the line are added to the table before returning.
     // A line beyond height(), or fed after finish(), is ignored.
     void addLine(const unsigned short* line);
+    // The same as `count` calls of addLine, for lines held as channel rows: the values of
+    // channel c for those lines, row after row, start at rows + c * count * width. Ignored,
+    // as a whole, when the lines would go beyond height() or after finish().
+    void addRows(const unsigned short* rows, unsigned count);
+    // The same for `count` lines at once held as channel rows: the values of channel c for
+    // those lines, row after row, start at rows + c * count * width (c < depth). Counts the
+    // runs of channels firstChannel ... endChannel - 1 only, into `tally` (the caller adds it
+    // to the table), and does not advance lines(): once every channel is counted, the caller
+    // calls commitLines(count). Calls for disjoint channel ranges may run on several threads
+    // at once. REQUIRES: lines() + count <= height(), not finished.
+    void addChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
+                        unsigned endChannel, SymbolTally& tally);
+    // Records `count` lines counted by addChannelRows for every channel.
+    void commitLines(unsigned count) { lines_ += count; }
     // Counts the lines not added as zeros up to height(), then the open run of every channel,
     // channel 0 first. Further calls do nothing.
     void finish();

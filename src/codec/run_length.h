@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codec/bit_vector.h"
@@ -12,24 +16,40 @@
 // Run-length coding of value sequences (a spectrum, a channel image) into symbols, of symbols
 // into the bits of a coded stream, and back.
 
+// How many of values[0 .. limit) equal `value` before the first that does not: four values
+// are compared at a time.
+inline std::size_t equalPrefix(const unsigned short* values, std::size_t limit,
+                               unsigned short value) {
+    static_assert(std::endian::native == std::endian::little, "values are compared as LE words");
+    const std::uint64_t pattern = std::uint64_t{value} * 0x0001000100010001u;
+    std::size_t n = 0;
+    for (; n + 4 <= limit; n += 4) {
+        std::uint64_t word;
+        std::memcpy(&word, values + n, sizeof word);
+        if (word != pattern) {
+            // The lowest differing bit lies in the first differing value (values are stored
+            // little-endian, the first one lowest).
+            return n + static_cast<std::size_t>(std::countr_zero(word ^ pattern) / 16);
+        }
+    }
+    while (n < limit && values[n] == value) {
+        ++n;
+    }
+    return n;
+}
+
 // Calls emit(symbol) for each run-length symbol of values[0 .. count), in order: a stretch of k
 // equal values becomes k / 255 runs of 255 followed by one run of k mod 255 when that is not 0.
 // No symbol for count 0; a run length is never 0.
 template <class Emit>
 void forEachRun(const unsigned short* values, std::size_t count, Emit&& emit) {
-    if (count == 0) {
-        return;
+    for (std::size_t i = 0; i < count;) {
+        const unsigned short value = values[i];
+        const std::size_t run =
+            1 + equalPrefix(values + i + 1, std::min<std::size_t>(count - i - 1, 254), value);
+        emit(SCSymbol(static_cast<unsigned char>(run), value));
+        i += run;
     }
-    SCSymbol run(1, values[0]);
-    for (std::size_t i = 1; i < count; ++i) {
-        if (run.first == 255 || values[i] != run.second) {
-            emit(run);
-            run = SCSymbol(1, values[i]);
-        } else {
-            ++run.first;
-        }
-    }
-    emit(run);
 }
 
 // Appends the run-length symbols of values[0 .. count) to symbols.

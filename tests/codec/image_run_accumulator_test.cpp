@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "codec/symbol_count_table.h"
@@ -31,6 +32,54 @@ TEST(ImageRunAccumulator, CountsTheSymbolsThatCodingTheImagesEmits) {
                 images.push_back(cube.image(c));
             }
             EXPECT_EQ(table.counts(), countSymbols(images)) << acquired << " lines";
+        }
+    }
+}
+
+// Lines given as channel rows, in blocks of any size and counted in channel ranges of any size,
+// give the same counts as the same lines fed one by one; so do runs of the same value that go
+// on across many lines and past 255.
+TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
+    struct Shape {
+        unsigned width, height, depth, block, ranges;
+    };
+    for (const Shape shape :
+         {Shape{40, 9, 13, 4, 3}, Shape{1, 300, 1, 7, 1}, Shape{3, 97, 5, 32, 5},
+          Shape{17, 20, 1, 20, 1}, Shape{256, 3, 9, 2, 4}}) {
+        for (CubeKind kind : {CubeKind::kRandomRuns, CubeKind::kSparse, CubeKind::kDense}) {
+            const unsigned acquired = shape.height - shape.height / 3;
+            const ReferenceCube cube =
+                randomCube(kind, shape.width, shape.height, shape.depth, acquired, shape.block);
+            const std::size_t lineValues = std::size_t{shape.width} * shape.depth;
+            SymbolCountTable byLine;
+            ImageRunAccumulator lineAccumulator(shape.width, shape.height, shape.depth, byLine);
+            SymbolCountTable byRows;
+            ImageRunAccumulator rowAccumulator(shape.width, shape.height, shape.depth, byRows);
+            for (unsigned y = 0; y < acquired; y += shape.block) {
+                const unsigned lines = std::min(shape.block, acquired - y);
+                std::vector<unsigned short> rows(lines * lineValues);
+                for (unsigned c = 0; c < shape.depth; ++c) {
+                    for (std::size_t p = 0; p < std::size_t{lines} * shape.width; ++p) {
+                        rows[c * lines * shape.width + p] =
+                            cube.values[y * lineValues + p * shape.depth + c];
+                    }
+                }
+                const unsigned step = (shape.depth + shape.ranges - 1) / shape.ranges;
+                for (unsigned first = 0; first < shape.depth; first += step) {
+                    SymbolTally tally;
+                    rowAccumulator.addChannelRows(rows.data(), lines, first,
+                                                  std::min(shape.depth, first + step), tally);
+                    byRows.add(tally);
+                }
+                rowAccumulator.commitLines(lines);
+                for (unsigned line = y; line < y + lines; ++line) {
+                    lineAccumulator.addLine(cube.values.data() + line * lineValues);
+                }
+            }
+            lineAccumulator.finish();
+            rowAccumulator.finish();
+            EXPECT_EQ(byRows.counts(), byLine.counts())
+                << shape.width << "x" << shape.height << "x" << shape.depth;
         }
     }
 }

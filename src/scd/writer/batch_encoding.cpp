@@ -7,6 +7,7 @@
 
 #include "api/sample_buffer.h"
 #include "sc_api/scd.h"
+#include "scd/writer/channel_rows.h"
 #include "scd/writer/cube_completion.h"
 #include "scd/writer/item_queue.h"
 #include "scd/writer/raw_item_reader.h"
@@ -23,6 +24,8 @@ const char* const kImageFileSuffix = "__tmp__raw__image.raw";
 
 constexpr unsigned kBlockLines = 32;
 constexpr int kRunLengthWorkers = 8;
+// Channel ranges of a block laid out, counted and written by actions of their own.
+constexpr unsigned kChannelRanges = 8;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
 
@@ -111,30 +114,52 @@ unsigned BatchEncoding::countLines() {
 
 void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     const unsigned width = header_.width();
-    const std::uint64_t lineValues = std::uint64_t{width} * header_.depth();
-    ItemQueue<MultiThreadingPolicy> spectra(block, header_.depth(), lines * width);
+    const unsigned depth = header_.depth();
+    unsigned firstLine = 0;
+    if (imageFile_.claimLines(lines, firstLine) != SC_OK) {
+        fail(SC_WRITE_ERROR);
+        return;
+    }
+    ItemQueue<MultiThreadingPolicy> spectra(block, depth, lines * width);
     ActionList actions;
     try {
+        rows_.resize(std::size_t{lines} * width * depth);
         const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
         for (int i = 0; i < kRunLengthWorkers; ++i) {
             actions.add(runLength);
         }
-        actions.add(ActionRef(new ImageRLEAction(block, lines, lineValues, accumulator_)));
+        const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
+        for (unsigned first = 0; first < depth; first += rangeChannels) {
+            const ChannelRange range{block, lines, firstLine, first,
+                                     std::min(depth, first + rangeChannels)};
+            actions.add(ActionRef(new ChannelRangeAction(range, *this)));
+        }
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);
         return;
     }
     Processor& processor = SCD::getProcessor();
     processor.post(actions);
+    actions.wait(processor, 0);
+    accumulator_.commitLines(lines);
+}
+
+void BatchEncoding::processChannels(const ChannelRange& range) {
+    const std::size_t pixels = std::size_t{range.lines} * header_.width();
+    transposeToChannelRows(range.block, pixels, header_.depth(), range.firstChannel,
+                           range.endChannel, rows_.data());
     try {
-        if (imageFile_.appendLines(block, lines) != SC_OK) {
-            fail(SC_WRITE_ERROR);
-        }
+        SymbolTally tally;
+        accumulator_.addChannelRows(rows_.data(), range.lines, range.firstChannel, range.endChannel,
+                                    tally);
+        counts_.add(tally);
     } catch (...) {
-        // Out of memory: the image file lacks lines; the actions must still be waited for.
         fail(SC_ALLOCATION_ERROR);
     }
-    actions.wait(processor, 0);
+    if (imageFile_.writeChannelRows(rows_.data(), range.firstLine, range.lines, range.firstChannel,
+                                    range.endChannel) != SC_OK) {
+        fail(SC_WRITE_ERROR);
+    }
 }
 
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
@@ -170,10 +195,4 @@ SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
         }
     }
     return writeHeaderFile(name_, header_) ? SC_OK : SC_WRITE_ERROR;
-}
-
-void ImageRLEAction::execute() {
-    for (unsigned line = 0; line < lines_; ++line) {
-        accumulator_->addLine(block_ + line * lineSize_);
-    }
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "codec/image_run_accumulator.h"
 #include "codec/symbol_count_table.h"
@@ -23,11 +24,12 @@
 //
 // Threads. The calling thread reads the source. Each block is handed to a LineProcessorAction
 // on a private processor of one worker (so the next block is read meanwhile); that action posts
-// nine actions to the library's processor, which never wait for anything (eight references to
-// one run-length counting action and one ImageRLEAction), appends the block's lines to the
-// temporary file and waits for the nine. The only action that waits thus holds a worker of its
-// own processor, never one of the library's, and any number of encodings, builders and readers
-// may run at once without deadlock. The coding pass is encodeStreams'.
+// to the library's processor actions that never wait for anything (eight references to one
+// run-length counting action for the spectra, and one ChannelRangeAction per channel range,
+// which lays out, counts and writes the range's channel images) and waits for them. The only
+// action that waits thus holds a worker of its own processor, never one of the library's, and
+// any number of encodings, builders and readers may run at once without deadlock. The coding
+// pass is encodeStreams'.
 class BatchEncoding {
   public:
     // Creates the temporary image file; check isReady().
@@ -50,6 +52,18 @@ class BatchEncoding {
     // the work of a LineProcessorAction.
     void processBlock(const unsigned short* block, unsigned lines);
 
+    // A channel range of a block: its lines, where they go in the image file, its channels.
+    struct ChannelRange {
+        const unsigned short* block;
+        unsigned lines;
+        unsigned firstLine;
+        unsigned firstChannel;
+        unsigned endChannel;
+    };
+    // Lays out the range's channel rows, counts their image runs and writes them to the image
+    // file: the work of a ChannelRangeAction. Ranges of one block may run at once.
+    void processChannels(const ChannelRange& range);
+
   private:
     // The first pass; returns the number of lines counted.
     unsigned countLines();
@@ -64,7 +78,22 @@ class BatchEncoding {
     SymbolCountTable counts_;                  // symbols of every spectrum and channel image
     ImageRunAccumulator accumulator_;          // counts the channel images into counts_
     TemporaryImageFile imageFile_;             // the lines in image order
+    std::vector<unsigned short> rows_;         // the block being processed, as channel rows
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
+};
+
+// Runs BatchEncoding::processChannels for one channel range of a block. Never waits.
+class ChannelRangeAction : public lattix::lx_tuplink::Action {
+  public:
+    ChannelRangeAction(const BatchEncoding::ChannelRange& range, BatchEncoding& encoding)
+        : range_(range), encoding_(&encoding) {}
+
+  protected:
+    void execute() override { encoding_->processChannels(range_); }
+
+  private:
+    BatchEncoding::ChannelRange range_;
+    BatchEncoding* encoding_;
 };
 
 // Runs BatchEncoding::processBlock for one block.
@@ -80,21 +109,4 @@ class LineProcessorAction : public lattix::lx_tuplink::Action {
     const unsigned short* block_;  // the block's first line
     unsigned lines_;               // lines in the block
     BatchEncoding* encoding_;      // does the work
-};
-
-// Feeds the lines of a block to an image run accumulator, in order. Never waits for anything.
-class ImageRLEAction : public lattix::lx_tuplink::Action {
-  public:
-    ImageRLEAction(const unsigned short* block, unsigned lines, std::uint64_t lineSize,
-                   ImageRunAccumulator& accumulator)
-        : block_(block), lines_(lines), lineSize_(lineSize), accumulator_(&accumulator) {}
-
-  protected:
-    void execute() override;
-
-  private:
-    const unsigned short* block_;       // the block's first line
-    unsigned lines_;                    // lines in the block
-    std::uint64_t lineSize_;            // values per line: width x depth
-    ImageRunAccumulator* accumulator_;  // where the lines go
 };

@@ -43,10 +43,11 @@ void LineBlockSpectraAction::execute() {
 }
 
 void LineBlockImagesAction::execute() {
-    keepFirstError(block_.error, imageFile_->appendLines(block_.lines, block_.count));
-    const std::uint64_t lineValues = std::uint64_t{block_.width} * block_.depth;
-    for (unsigned line = 0; line < block_.count; ++line) {
-        accumulator_->addLine(block_.lines + line * lineValues);
+    const int result = imageFile_->appendLines(block_.lines, block_.count);
+    keepFirstError(block_.error, result);
+    // The lines were laid out as channel rows when they were stored, even if a write failed.
+    if (result == SC_OK || result == SC_WRITE_ERROR) {
+        accumulator_->addRows(imageFile_->lastRows(), block_.count);
     }
 }
 

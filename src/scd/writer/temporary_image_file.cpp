@@ -12,6 +12,7 @@
 
 #include "api/sample_buffer.h"
 #include "api/scaled_count.h"
+#include "scd/writer/channel_rows.h"
 
 static_assert(std::endian::native == std::endian::little,
               "rows are written and read exactly as memory holds them");
@@ -54,27 +55,41 @@ SCErrorCode TemporaryImageFile::appendLine(const unsigned short* line) {
 }
 
 SCErrorCode TemporaryImageFile::appendLines(const unsigned short* lines, unsigned count) {
+    unsigned firstLine = 0;
+    const SCErrorCode claimed = claimLines(count, firstLine);
+    const std::size_t segmentValues = std::size_t{count} * width_;
+    if (claimed != SC_OK || segmentValues == 0 || depth_ == 0) {
+        return claimed;
+    }
+    rows_.resize(segmentValues * depth_);
+    transposeToChannelRows(lines, segmentValues, depth_, 0, depth_, rows_.data());
+    return writeChannelRows(rows_.data(), firstLine, count, 0, depth_);
+}
+
+SCErrorCode TemporaryImageFile::claimLines(unsigned count, unsigned& firstLine) {
     if (!stream_.isOpen()) {
         return SC_FILE_ERROR;
     }
     if (count > height_ - lines_) {
         return SC_OUT_OF_RANGE;
     }
-    const unsigned firstLine = lines_;
+    firstLine = lines_;
     lines_ += count;
+    return SC_OK;
+}
+
+SCErrorCode TemporaryImageFile::writeChannelRows(const unsigned short* rows, unsigned firstLine,
+                                                 unsigned count, unsigned firstChannel,
+                                                 unsigned endChannel) {
     // One segment per channel: its rows of the lines, which lie back to back in the file.
     const std::size_t segmentValues = std::size_t{count} * width_;
     const std::uint64_t segmentBytes = segmentValues * sizeof(unsigned short);
-    if (segmentValues == 0 || depth_ == 0) {
-        return SC_OK;
-    }
     if (segmentBytes > INT_MAX) {
         return SC_WRITE_ERROR;
     }
-    transposeLines(lines, segmentValues);
     SCErrorCode result = SC_OK;
-    for (unsigned c = 0; c < depth_; ++c) {
-        const unsigned short* segment = rows_.data() + c * segmentValues;
+    for (unsigned c = firstChannel; c < endChannel; ++c) {
+        const unsigned short* segment = rows + c * segmentValues;
         if (std::all_of(segment, segment + segmentValues,
                         [](unsigned short v) { return v == 0; })) {
             continue;
@@ -85,31 +100,6 @@ SCErrorCode TemporaryImageFile::appendLines(const unsigned short* lines, unsigne
         }
     }
     return result;
-}
-
-void TemporaryImageFile::transposeLines(const unsigned short* lines, std::size_t pixels) {
-    rows_.resize(pixels * depth_);
-    // Tile by tile through a small buffer: both the spectra read and the rows written are then
-    // touched in short contiguous runs, whatever the (often power-of-two) strides between them.
-    constexpr unsigned kTile = 64;
-    unsigned short tile[kTile][kTile];
-    for (std::size_t firstPixel = 0; firstPixel < pixels; firstPixel += kTile) {
-        const auto tilePixels =
-            static_cast<unsigned>(std::min<std::size_t>(kTile, pixels - firstPixel));
-        for (unsigned firstChannel = 0; firstChannel < depth_; firstChannel += kTile) {
-            const unsigned tileChannels = std::min(kTile, depth_ - firstChannel);
-            for (unsigned p = 0; p < tilePixels; ++p) {
-                const unsigned short* spectrum = lines + (firstPixel + p) * depth_ + firstChannel;
-                for (unsigned c = 0; c < tileChannels; ++c) {
-                    tile[c][p] = spectrum[c];
-                }
-            }
-            for (unsigned c = 0; c < tileChannels; ++c) {
-                std::copy_n(tile[c], tilePixels,
-                            rows_.data() + (firstChannel + c) * pixels + firstPixel);
-            }
-        }
-    }
 }
 
 SCErrorCode TemporaryImageFile::computeRoiImage(unsigned first, unsigned count,

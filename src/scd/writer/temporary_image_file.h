@@ -39,6 +39,22 @@ class TemporaryImageFile {
     // nothing, when they would go beyond height().
     SCErrorCode appendLines(const unsigned short* lines, unsigned count);
 
+    // The channel rows of the lines last stored by appendLines (channel c's rows of those lines
+    // start at c * count * width); valid until the next append.
+    const unsigned short* lastRows() const { return rows_.data(); }
+
+    // For callers that lay out and write a block of lines themselves, possibly from several
+    // threads: claims the next `count` lines (lines() grows by count at once) and says in
+    // firstLine where they start. SC_FILE_ERROR when the stream is not open, SC_OUT_OF_RANGE,
+    // claiming nothing, when they would go beyond height().
+    SCErrorCode claimLines(unsigned count, unsigned& firstLine);
+    // Writes channels firstChannel ... endChannel - 1 of `count` claimed lines from firstLine on,
+    // given as channel rows (channel c's rows start at rows + c * count * width). Channel rows
+    // whose values are all 0 are not written. Calls for disjoint channel ranges may run on
+    // several threads at once. SC_WRITE_ERROR when a write fails.
+    SCErrorCode writeChannelRows(const unsigned short* rows, unsigned firstLine, unsigned count,
+                                 unsigned firstChannel, unsigned endChannel);
+
     // Into out (width x height values, row-major): for each pixel the sum of channels
     // first ... first + count - 1 of the lines stored so far, times the factor, truncated, low
     // 16 bits. Reads the file through a stream of its own. SC_OUT_OF_RANGE when the channels
@@ -51,9 +67,6 @@ class TemporaryImageFile {
                                 const unsigned short* pending, unsigned pendingCount) const;
 
   private:
-    // Fills rows_ with the values of `pixels` spectra, channel after channel.
-    void transposeLines(const unsigned short* lines, std::size_t pixels);
-
     std::string path_;                  // the file
     SystemOutputFileStream stream_;     // writes the rows
     unsigned lines_ = 0;                // lines appended

@@ -55,11 +55,14 @@ TEST_P(WriterIdentityTest, BuilderAndBatchEncoderWriteTheReferenceFiles) {
 }
 
 // Fewer lines stored than the cube has, or none, make the images end in zeros; 70 lines take
-// several blocks of 32 lines in the batch encoder and of 16 streams in the stream encoder.
+// several blocks of 32 lines in the batch encoder and of 16 streams in the stream encoder;
+// widths and depths beyond 64 and not multiples of 8 take whole and partial tiles of the
+// transposition into channel images.
 const std::vector<CubeShape> kShapes = {
     {CubeKind::kRandomRuns, 7, 5, 300, 5}, {CubeKind::kSparse, 9, 6, 700, 6},
     {CubeKind::kDense, 5, 4, 33, 4},       {CubeKind::kRandomRuns, 4, 9, 40, 3},
     {CubeKind::kSparse, 6, 5, 20, 0},      {CubeKind::kSparse, 3, 70, 12, 70},
+    {CubeKind::kDense, 37, 40, 67, 35},    {CubeKind::kRandomRuns, 70, 33, 130, 33},
     {CubeKind::kDense, 0, 3, 4, 3},        {CubeKind::kDense, 3, 0, 4, 0},
     {CubeKind::kDense, 3, 2, 0, 2},        {CubeKind::kDense, 0, 0, 0, 0}};
 INSTANTIATE_TEST_SUITE_P(Cubes, WriterIdentityTest, ::testing::ValuesIn(kShapes));
