@@ -55,11 +55,6 @@ void storeLength(unsigned char* at, std::uint32_t bitCount) {
     }
 }
 
-// Four copies of value in one word, to compare four values at once.
-std::uint64_t fourTimes(unsigned short value) {
-    return std::uint64_t{value} * 0x0001000100010001u;
-}
-
 }  // namespace
 
 HuffmanEncodingTable::HuffmanEncodingTable(const SCCodeTable& codes)
@@ -130,27 +125,13 @@ EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, st
         streamBits += code.bitCount;
         return true;
     };
-    std::size_t i = 0;
-    while (i < count && complete) {
+    for (std::size_t i = 0; i < count && complete;) {
         const unsigned short value = values[i];
-        unsigned run = 1;
-        ++i;
-        // Four values at a time while they all continue the run.
-        const std::uint64_t pattern = fourTimes(value);
-        while (run + 4 <= kLongestRun && i + 4 <= count) {
-            std::uint64_t next;
-            std::memcpy(&next, values + i, sizeof next);
-            if (next != pattern) {
-                break;
-            }
-            run += 4;
-            i += 4;
-        }
-        while (run < kLongestRun && i < count && values[i] == value) {
-            ++run;
-            ++i;
-        }
-        complete = emit(run, value);
+        const std::size_t run =
+            1 + equalPrefix(values + i + 1, std::min<std::size_t>(count - i - 1, kLongestRun - 1),
+                            value);
+        i += run;
+        complete = emit(static_cast<unsigned>(run), value);
     }
     if (!complete || streamBits > std::numeric_limits<std::uint32_t>::max()) {
         storeLength(out.makeRoom(start, kLengthFieldBytes) + start, 0);
