@@ -20,9 +20,11 @@
 class SC_API_EXPORT FragmentedSCDBuilder {
   public:
     // An open builder with no area; no file is touched yet. A builder whose map cannot be
-    // allocated is not open.
+    // allocated is not open. With syncEveryLines > 0 each area's temporaries are flushed to the
+    // device every that many lines, as SCD::getBuilder does (against power loss; a crash of
+    // the process loses nothing without it).
     FragmentedSCDBuilder(const std::string& name, unsigned width, unsigned height, unsigned depth,
-                         float factor);
+                         float factor, unsigned syncEveryLines = 0);
     // Closes the builder first when it is still open (the result is dropped).
     ~FragmentedSCDBuilder();
     FragmentedSCDBuilder(const FragmentedSCDBuilder&) = delete;

@@ -44,6 +44,7 @@ struct FragmentedSCDBuilder::Record {
     unsigned currentIndex = 0;                           // index of the latest area; 0: none
     Rect currentArea;                                    // the latest area, in cube coordinates
     unsigned currentLine = 0;                            // cube line that the next line fills
+    unsigned syncEveryLines = 0;                         // flush interval of the areas' builders
     std::vector<FinishedArea> finished;  // finished areas' cubes, reopened, in finishing order
 
     std::string areaName(unsigned index) const { return name + "." + std::to_string(index); }
@@ -122,13 +123,14 @@ struct FragmentedSCDBuilder::Record {
 };
 
 FragmentedSCDBuilder::FragmentedSCDBuilder(const std::string& name, unsigned width, unsigned height,
-                                           unsigned depth, float factor)
+                                           unsigned depth, float factor, unsigned syncEveryLines)
     : record_(new (std::nothrow) Record) {
     if (record_ == nullptr) {
         return;
     }
     try {
         record_->name = name;
+        record_->syncEveryLines = syncEveryLines;
         record_->header = std::make_unique<FragmentedSCDHeader>(width, height, depth, factor);
         record_->open = true;
     } catch (const std::exception&) {
@@ -187,7 +189,7 @@ int FragmentedSCDBuilder::startNewArea(Rect area) {
             return written;
         }
         r.area = makeSCDBuilder(r.areaName(r.currentIndex), area.width, area.height, depth(),
-                                r.header->factor());
+                                r.header->factor(), r.syncEveryLines);
         r.currentLine = area.y;
         return r.area ? SC_OK : SC_FILE_ERROR;
     } catch (const std::exception&) {

@@ -1,12 +1,17 @@
 // Failures of the disk while cubes are written: every write, seek, truncate, sync and
 // publication of a small build and of a conversion made to fail in turn through the file
-// streams' seam, and a real limit on file sizes. Whatever fails, the call reports it, no cube
-// that opens holds anything but the data it was given, and what was stored can be completed.
+// streams' seam, a real limit on file sizes and a real small file system. Whatever fails, the call
+// reports it, no cube that opens holds anything but the data it was given, and what was stored can
+// be completed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,6 +66,54 @@ BuildOutcome buildCube(const std::string& base,
     }
     outcome.closed = builder ? builder->close() : SC_FILE_ERROR;
     return outcome;
+}
+
+// A tmpfs of `bytes` mounted at `path` for the life of the object, when this process may mount
+// one (root with the capability to mount); mounted() says whether it is there.
+class SmallFileSystem {
+  public:
+    SmallFileSystem(const std::string& path, std::size_t bytes) : path_(path) {
+        std::filesystem::create_directory(path);
+        const std::string options = "size=" + std::to_string(bytes);
+        mounted_ =
+            ::mount("tmpfs", path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) {
+            ::umount2(path_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool mounted() const { return mounted_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Removes every file in it.
+    void empty() const {
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            std::filesystem::remove(entry.path());
+        }
+    }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+// Makes `filler` take all the room of its file system but `freeBytes`.
+bool fillAllBut(const std::string& filler, std::uint64_t freeBytes) {
+    const int descriptor = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        return false;
+    }
+    const std::vector<char> page(4096, 1);
+    while (::write(descriptor, page.data(), page.size()) > 0) {
+    }
+    const off_t size = ::lseek(descriptor, 0, SEEK_END);
+    const bool filled = size >= static_cast<off_t>(freeBytes) &&
+                        ::ftruncate(descriptor, size - static_cast<off_t>(freeBytes)) == 0;
+    ::close(descriptor);
+    return filled;
 }
 
 }  // namespace
@@ -187,6 +240,49 @@ TEST(WriteFailures, AFullDiskDuringCloseIsReportedAndCloseSucceedsOnceThereIsRoo
     auto converted = openSCDCube(dir.file("converted"));
     ASSERT_TRUE(converted);
     EXPECT_TRUE(readsExactly(*converted, cube));
+}
+
+// A real small file system, filled but for a few pages, so that the build runs out of room at
+// a different step for each amount left: wherever it does, the failure is reported, no cube
+// opens until the build is complete, and once room is made close completes the cube with every
+// line that was stored.
+TEST(WriteFailures, ARealFullFileSystemIsReportedWhereverItFillsAndLosesNoStoredLine) {
+    TempDir dir;
+    const SmallFileSystem fs(dir.file("fs"), 64 * 1024);
+    if (!fs.mounted()) {
+        GTEST_SKIP() << "this process may not mount a file system";
+    }
+    bool failed = false;
+    bool completed = false;
+    for (unsigned freePages = 0; freePages <= 12; ++freePages) {
+        SCOPED_TRACE(std::to_string(freePages) + " pages free");
+        const std::string base = fs.file("cube");
+        ASSERT_TRUE(fillAllBut(fs.file("filler"), freePages * 4096u));
+        SharedPtr<SCFileBuilder, SCDeleteFileBuilder> builder;
+        const BuildOutcome outcome = buildCube(base, builder);
+        if (outcome.builderMade && outcome.closed != SC_OK) {
+            EXPECT_FALSE(openSCDCube(base)) << "a failed close leaves no cube";
+        }
+        ASSERT_TRUE(std::filesystem::remove(fs.file("filler")));
+        if (!outcome.builderMade) {
+            EXPECT_TRUE(filesIn(fs.file("")).empty());
+            failed = true;
+            continue;
+        }
+        if (outcome.closed != SC_OK) {
+            failed = true;
+            ASSERT_EQ(builder->close(), SC_OK) << "close again once there is room";
+        } else {
+            completed = completed || !outcome.reported();
+        }
+        builder.reset();
+        auto cube = openSCDCube(base);
+        ASSERT_TRUE(cube);
+        EXPECT_TRUE(readsExactly(*cube, sourceCube(outcome.linesStored)));
+        cube.reset();
+        fs.empty();
+    }
+    EXPECT_TRUE(failed && completed) << "the sweep runs from a full disk to enough room";
 }
 
 // The exports read their source whole before they publish anything: a damaged source is

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "io/fault_injection.h"
 #include "sc_api/sc_error_code.h"
 #include "support/fragmented_cube_files.h"
 #include "support/guarded_buffer.h"
 #include "support/scd_cube_checks.h"
+#include "support/scd_writers.h"
 #include "support/temp_dir.h"
 
 using namespace test_support;
@@ -108,4 +110,31 @@ TEST_F(FragmentedSCDBuilderTest, RefusedCallsChangeNothing) {
     auto cube = openSCDCube(base);
     ASSERT_TRUE(cube);
     EXPECT_TRUE(readsModel(*cube, model));
+}
+
+// Flushing every line to the device writes the same cube; the flushes are real operations on
+// the areas' temporaries.
+TEST_F(FragmentedSCDBuilderTest, SyncingEveryLineWritesTheSameCube) {
+    const FragmentedCubeModel model = twoAreasSideBySide();
+    std::uint64_t operations[2] = {};
+    for (const unsigned syncEveryLines : {0u, 1u}) {
+        const std::string name = dir.file("cube" + std::to_string(syncEveryLines));
+        fault_injection::countOperations();
+        FragmentedSCDBuilder builder(name, model.width, model.height, model.depth, model.factor,
+                                     syncEveryLines);
+        for (unsigned area = 1; area <= model.areas.size(); ++area) {
+            ASSERT_EQ(builder.startNewArea(model.areas[area - 1].rect), SC_OK);
+            for (unsigned line = 0; line < model.areas[area - 1].storedLines; ++line) {
+                ASSERT_EQ(builder.addSpectrumLine(model.areaLine(area, line).data()), SC_OK);
+            }
+        }
+        ASSERT_EQ(builder.close(), SC_OK);
+        operations[syncEveryLines] = fault_injection::disarm();
+    }
+    EXPECT_GT(operations[1], operations[0]);
+    EXPECT_EQ(readFileText(dir.file("cube1.scdh")), readFileText(dir.file("cube0.scdh")));
+    for (unsigned area = 1; area <= model.areas.size(); ++area) {
+        const std::string suffix = "." + std::to_string(area);
+        EXPECT_TRUE(sameSCDFiles(dir.file("cube1") + suffix, dir.file("cube0") + suffix));
+    }
 }
