@@ -4,36 +4,12 @@
 #include <climits>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "raw/raw_data_io.h"
 
 namespace {
 
 // Largest read of a spectrum-ordered file, in bytes.
 constexpr std::uint64_t kVectorChunkBytes = 4u << 20;
-
-static_assert(kBytesPerValue == 4, "the file holds 32-bit values");
-
-// out[i] = the low 16 bits of the i-th little-endian 32-bit value at `bytes`.
-void lowHalves(const unsigned char* bytes, std::size_t count, unsigned short* out) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Each 32-bit lane is made the sign extension of its low half, which packing with signed
-    // saturation then keeps exactly.
-    for (; i + 8 <= count; i += 8) {
-        const auto* from = reinterpret_cast<const __m128i*>(bytes + i * 4);
-        const __m128i low = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from), 16), 16);
-        const __m128i high = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from + 1), 16), 16);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(low, high));
-    }
-#endif
-    for (; i < count; ++i) {
-        out[i] = static_cast<unsigned short>(bytes[i * 4] | bytes[i * 4 + 1] << 8);
-    }
-}
 
 }  // namespace
 
@@ -77,8 +53,8 @@ int SCRawFileSpectrumReader::readByVector(unsigned short* buffer, unsigned count
         if (got < 0) {
             return -1;
         }
-        lowHalves(bytes_.data(), static_cast<unsigned>(got) / kBytesPerValue,
-                  buffer + done / kBytesPerValue);
+        narrowToLow16(bytes_.data(), static_cast<unsigned>(got) / kBytesPerValue,
+                      buffer + done / kBytesPerValue);
         done += static_cast<unsigned>(got);
         if (static_cast<unsigned>(got) < n) {
             break;
