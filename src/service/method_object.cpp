@@ -19,7 +19,13 @@ int CallArguments::integer(const char* key) const {
 }
 
 double CallArguments::real(const char* key) const {
-    return arguments_.get_float(tuplink::Symbol(key));
+    // A whole number sent where a real is expected (1 for 1.0) is taken at its exact value.
+    const tuplink::Symbol symbol(key);
+    if (arguments_.get_value(symbol, tuplink::TYPE_FLOAT) == nullptr &&
+        arguments_.get_value(symbol, tuplink::TYPE_INT) != nullptr) {
+        return arguments_.get_int(symbol);
+    }
+    return arguments_.get_float(symbol);
 }
 
 const tuplink::AString* CallArguments::string(const char* key) const {

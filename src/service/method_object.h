@@ -5,7 +5,8 @@
 #include "tuplink/tuple.h"
 
 // The arguments of one call, read by key and type: numbers by value (0 or 0.0 when absent or of
-// another type), strings, tuples, blobs and lists by pointer (null when absent).
+// another type; a real may also be sent as an integer), strings, tuples, blobs and lists by
+// pointer (null when absent).
 class CallArguments {
   public:
     explicit CallArguments(tuplink::Tuple& arguments) : arguments_(arguments) {}

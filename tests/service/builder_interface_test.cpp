@@ -131,6 +131,26 @@ TEST_F(BuilderInterface, LinesAreasAndRoiRequestsAreCheckedBeforeTheBuilderSeesT
     EXPECT_EQ(service_.builder("computeRoiImage", ints({{"count", 1}}), results), -1);
 }
 
+// A factor sent as a whole number (as a script or the command line sends 2 for 2.0) scales the
+// ROI images by that number, not by 0.
+TEST_F(BuilderInterface, AFactorSentAsAnIntegerScalesByThatNumber) {
+    Tuple arguments = ints({{"width", 6}, {"height", 4}, {"depth", 5}, {"factor", 2}});
+    arguments.set_string(Symbol("name"), "wire/whole-factor");
+    Tuple results;
+    ASSERT_EQ(service_.builder("start", arguments, results), 1);
+    Tuple area = ints({{"handle", results.get_int(Symbol("handle"))}});
+    service_test::setArea(area, Rect{0, 0, 6, 4});
+    ASSERT_EQ(service_.builder("startNewArea", area, results), 1);
+    ASSERT_EQ(service_.builder("addSpectrumLine", lineArguments(0, service_test::patternLine(0)),
+                               results),
+              1);
+    ASSERT_EQ(service_.builder("computeRoiImage", ints({{"z", 0}, {"count", 1}}), results), 1);
+    const std::vector<std::uint16_t> roi = bufferOf(results);
+    ASSERT_EQ(roi.size(), 24u);
+    EXPECT_EQ(roi[3], 2 * service_test::patternCount(3, 0, 0));
+    ASSERT_EQ(service_.builder("terminate", Tuple(), results), 1);
+}
+
 TEST_F(BuilderInterface, AnAcquisitionOverTheWireWritesTheSameFilesAsInProcess) {
     const test_support::FragmentedCubeModel model = test_support::overlappingAreas();
     ASSERT_EQ(model.factor, 1.0f);  // an integral float crosses the wire as a float
