@@ -95,8 +95,9 @@ HuffmanEncodingTable::Entry HuffmanEncodingTable::find(unsigned char run,
     return kPresent | Entry{kLongCode} << kLengthShift;
 }
 
-EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, std::size_t count,
-                                                CodedStreamBuffer& out) const {
+template <class NextSymbol>
+EncodeResult HuffmanEncodingTable::encodeWith(CodedStreamBuffer& out,
+                                              NextSymbol&& nextSymbol) const {
     const std::size_t start = out.size();
     BitSink sink(out, start + kLengthFieldBytes);
     std::uint64_t streamBits = 0;
@@ -125,13 +126,10 @@ EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, st
         streamBits += code.bitCount;
         return true;
     };
-    for (std::size_t i = 0; i < count && complete;) {
-        const unsigned short value = values[i];
-        const std::size_t run =
-            1 + equalPrefix(values + i + 1, std::min<std::size_t>(count - i - 1, kLongestRun - 1),
-                            value);
-        i += run;
-        complete = emit(static_cast<unsigned>(run), value);
+    unsigned run = 0;
+    unsigned short value = 0;
+    while (complete && nextSymbol(run, value)) {
+        complete = emit(run, value);
     }
     if (!complete || streamBits > std::numeric_limits<std::uint32_t>::max()) {
         storeLength(out.makeRoom(start, kLengthFieldBytes) + start, 0);
@@ -142,4 +140,34 @@ EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, st
     storeLength(sink.base() + start, static_cast<std::uint32_t>(streamBits));
     out.setSize(end);
     return EncodeResult::kEncoded;
+}
+
+EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, std::size_t count,
+                                                CodedStreamBuffer& out) const {
+    std::size_t i = 0;
+    return encodeWith(out, [&](unsigned& run, unsigned short& value) {
+        if (i == count) {
+            return false;
+        }
+        value = values[i];
+        run = static_cast<unsigned>(
+            1 + equalPrefix(values + i + 1, std::min<std::size_t>(count - i - 1, kLongestRun - 1),
+                            value));
+        i += run;
+        return true;
+    });
+}
+
+EncodeResult HuffmanEncodingTable::encodeSymbols(const PackedSymbol* symbols, std::size_t count,
+                                                 CodedStreamBuffer& out) const {
+    std::size_t i = 0;
+    return encodeWith(out, [&](unsigned& run, unsigned short& value) {
+        if (i == count) {
+            return false;
+        }
+        const SCSymbol symbol = unpackSymbol(symbols[i++]);
+        run = symbol.first;
+        value = symbol.second;
+        return true;
+    });
 }

@@ -31,7 +31,16 @@ class HuffmanEncodingTable {
     EncodeResult encodeStream(const unsigned short* values, std::size_t count,
                               CodedStreamBuffer& out) const;
 
+    // The same for a stream given as its run-length symbols (what forEachRun makes of its
+    // values): the same bytes as encodeStream of those values.
+    EncodeResult encodeSymbols(const PackedSymbol* symbols, std::size_t count,
+                               CodedStreamBuffer& out) const;
+
   private:
+    // Codes the symbols that nextSymbol(run, value) gives until it returns false.
+    template <class NextSymbol>
+    EncodeResult encodeWith(CodedStreamBuffer& out, NextSymbol&& nextSymbol) const;
+
     // An entry: the code's bits in bits 0..55, its length in bits 56..62, bit 63 set when the
     // symbol has a code. A length of kLongCode means a code longer than 56 bits, held only in
     // the code book.

@@ -53,37 +53,54 @@ void ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count) {
 
 void ImageRunAccumulator::addChannelRows(const unsigned short* rows, unsigned count,
                                          unsigned firstChannel, unsigned endChannel,
-                                         SymbolTally& tally) {
-    const std::size_t rowValues = std::size_t{count} * width_;
-    if (rowValues == 0) {
-        return;
+                                         SymbolTally& tally, std::vector<PackedSymbol>* symbols,
+                                         std::size_t* channelEnds) {
+    if (symbols != nullptr) {
+        countChannelRows<true>(rows, count, firstChannel, endChannel, tally, symbols, channelEnds);
+    } else {
+        countChannelRows<false>(rows, count, firstChannel, endChannel, tally, nullptr, nullptr);
     }
+}
+
+template <bool kKeepSymbols>
+void ImageRunAccumulator::countChannelRows(const unsigned short* rows, unsigned count,
+                                           unsigned firstChannel, unsigned endChannel,
+                                           SymbolTally& tally, std::vector<PackedSymbol>* symbols,
+                                           std::size_t* channelEnds) {
+    const std::size_t rowValues = std::size_t{count} * width_;
+    const auto close = [&](const SCSymbol& run) {
+        tally.add(run);
+        if constexpr (kKeepSymbols) {
+            symbols->push_back(packSymbol(run));
+        }
+    };
     for (unsigned c = firstChannel; c < endChannel; ++c) {
         const unsigned short* values = rows + c * rowValues;
         SCSymbol& run = runs_[c];
         std::size_t i = 0;
-        if (run.first != 0) {
+        if (rowValues != 0 && run.first != 0) {
             // The open run goes on while the values continue it; it closes on a different value
             // or, at 255, on any further value.
             i = equalPrefix(values, std::min<std::size_t>(rowValues, kLongestRun - run.first),
                             run.second);
             run.first = static_cast<unsigned char>(run.first + i);
-            if (i == rowValues) {
-                continue;
+            if (i < rowValues) {
+                close(run);
             }
-            tally.add(run);
         }
-        for (;;) {
+        while (i < rowValues) {
             const unsigned short value = values[i];
             const std::size_t length =
                 1 + equalPrefix(values + i + 1,
                                 std::min<std::size_t>(rowValues - i - 1, kLongestRun - 1), value);
             i += length;
             run = SCSymbol(static_cast<unsigned char>(length), value);
-            if (i == rowValues) {
-                break;
+            if (i < rowValues) {
+                close(run);
             }
-            tally.add(run);
+        }
+        if constexpr (kKeepSymbols) {
+            channelEnds[c - firstChannel] = symbols->size();
         }
     }
 }
@@ -92,36 +109,13 @@ void ImageRunAccumulator::finish() {
     if (finished_) {
         return;
     }
+    const std::uint64_t zeros = missingZeros();
+    for (const SCSymbol& run : runs_) {
+        finishChannel(run, zeros, [this](const SCSymbol& symbol, std::uint32_t times) {
+            tally_.add(symbol, times);
+        });
+    }
     finished_ = true;
-    const std::uint64_t missingZeros = std::uint64_t{height_ - lines_} * width_;
-    for (SCSymbol& run : runs_) {
-        appendZeros(run, missingZeros);
-    }
     lines_ = height_;
-    if (width_ != 0 && height_ != 0 && depth_ != 0) {
-        for (const SCSymbol& run : runs_) {
-            tally_.add(run);
-        }
-    }
     counts_->add(tally_);
-}
-
-void ImageRunAccumulator::appendZeros(SCSymbol& run, std::uint64_t count) {
-    if (count == 0) {
-        return;
-    }
-    // Zeros already open join the new ones into one stretch of `stretch` equal values.
-    std::uint64_t stretch = count;
-    if (run.first != 0 && run.second == 0) {
-        stretch += run.first;
-    } else if (run.first != 0) {
-        tally_.add(run);
-    }
-    // Every full run of the stretch but the last closes; the last one (1 ... 255 values) stays
-    // open, as value-by-value feeding leaves it.
-    const std::uint64_t closedRuns = (stretch - 1) / kLongestRun;
-    if (closedRuns != 0) {
-        tally_.add(SCSymbol(kLongestRun, 0), static_cast<std::uint32_t>(closedRuns));
-    }
-    run = SCSymbol(static_cast<unsigned char>(stretch - closedRuns * kLongestRun), 0);
 }

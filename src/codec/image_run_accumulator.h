@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -31,10 +32,14 @@ class ImageRunAccumulator {
     // those lines, row after row, start at rows + c * count * width (c < depth). Counts the
     // runs of channels firstChannel ... endChannel - 1 only, into `tally` (the caller adds it
     // to the table), and does not advance lines(): once every channel is counted, the caller
-    // calls commitLines(count). Calls for disjoint channel ranges may run on several threads
-    // at once. REQUIRES: lines() + count <= height(), not finished.
+    // calls commitLines(count). With `symbols`, the runs that close are also appended to it,
+    // channel after channel, and channelEnds[k] is its size after channel firstChannel + k.
+    // Calls for disjoint channel ranges may run on several threads at once. REQUIRES:
+    // lines() + count <= height(), not finished.
     void addChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
-                        unsigned endChannel, SymbolTally& tally);
+                        unsigned endChannel, SymbolTally& tally,
+                        std::vector<PackedSymbol>* symbols = nullptr,
+                        std::size_t* channelEnds = nullptr);
     // Records `count` lines counted by addChannelRows for every channel.
     void commitLines(unsigned count) { lines_ += count; }
     // Counts the lines not added as zeros up to height(), then the open run of every channel,
@@ -42,11 +47,26 @@ class ImageRunAccumulator {
     void finish();
 
     unsigned lines() const { return lines_; }
+    unsigned width() const { return width_; }
+    unsigned depth() const { return depth_; }
+
+    // The open run of each channel (run length 0: none), and the zeros that stand for the
+    // lines not added: before finish(), what finishChannel() completes.
+    const std::vector<SCSymbol>& openRuns() const { return runs_; }
+    std::uint64_t missingZeros() const { return std::uint64_t{height_ - lines_} * width_; }
+    // Calls emit(symbol, times) for the symbols that finish() counts for a channel whose open
+    // run is `run` when `zeros` zeros remain: the runs of those zeros, then the last run. After
+    // the symbols that addChannelRows appended for the channel, they complete the channel
+    // image's symbols, in order.
+    template <class Emit>
+    void finishChannel(SCSymbol run, std::uint64_t zeros, Emit&& emit) const;
     unsigned height() const { return height_; }
 
   private:
-    // Extends the open run of a channel by `count` zeros, counting the runs that close.
-    void appendZeros(SCSymbol& run, std::uint64_t count);
+    template <bool kKeepSymbols>
+    void countChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
+                          unsigned endChannel, SymbolTally& tally,
+                          std::vector<PackedSymbol>* symbols, std::size_t* channelEnds);
 
     unsigned width_;              // pixels per line
     unsigned height_;             // lines of the cube
@@ -57,3 +77,27 @@ class ImageRunAccumulator {
     SymbolCountTable* counts_;    // where closed runs are counted
     SymbolTally tally_;           // runs closed by the current call, not yet in counts_
 };
+
+template <class Emit>
+void ImageRunAccumulator::finishChannel(SCSymbol run, std::uint64_t zeros, Emit&& emit) const {
+    constexpr unsigned kLongestRun = 255;
+    if (zeros != 0) {
+        // Zeros already open join the new ones into one stretch of `stretch` equal values; every
+        // full run of the stretch but the last closes, the last one (1 ... 255 values) stays
+        // open, as value-by-value feeding leaves it.
+        std::uint64_t stretch = zeros;
+        if (run.first != 0 && run.second == 0) {
+            stretch += run.first;
+        } else if (run.first != 0) {
+            emit(run, std::uint32_t{1});
+        }
+        const std::uint64_t closedRuns = (stretch - 1) / kLongestRun;
+        if (closedRuns != 0) {
+            emit(SCSymbol(kLongestRun, 0), static_cast<std::uint32_t>(closedRuns));
+        }
+        run = SCSymbol(static_cast<unsigned char>(stretch - closedRuns * kLongestRun), 0);
+    }
+    if (width_ != 0 && height_ != 0 && depth_ != 0) {
+        emit(run, std::uint32_t{1});
+    }
+}

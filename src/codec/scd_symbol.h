@@ -16,3 +16,14 @@ using SCSymbolCounts = std::map<SCSymbol, std::uint32_t>;
 // The code of each symbol of a cube, in symbol order: bit 0 of a code is the branch taken at the
 // root of the Huffman tree (0 = left, 1 = right).
 using SCCodeTable = std::map<SCSymbol, BitVector>;
+
+// A symbol in 32 bits, as the writers keep symbols between counting and coding: the run length
+// in bits 0..7, the value in bits 8..23.
+using PackedSymbol = std::uint32_t;
+
+inline PackedSymbol packSymbol(const SCSymbol& symbol) {
+    return PackedSymbol{symbol.first} | PackedSymbol{symbol.second} << 8;
+}
+inline SCSymbol unpackSymbol(PackedSymbol packed) {
+    return SCSymbol(static_cast<unsigned char>(packed), static_cast<unsigned short>(packed >> 8));
+}

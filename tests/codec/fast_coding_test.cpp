@@ -131,6 +131,14 @@ TEST(HuffmanEncodingTableTest, WritesTheBytesOfEncodeValuesForEveryShape) {
                       EncodeResult::kEncoded);
             ASSERT_EQ(streamAt(buffer, begin, buffer.size()), fileBytes(expected))
                 << "seed " << seed << ", " << values.size() << " values";
+            // The same stream coded from its symbols.
+            std::vector<PackedSymbol> symbols;
+            forEachRun(values.data(), values.size(),
+                       [&](const SCSymbol& symbol) { symbols.push_back(packSymbol(symbol)); });
+            const std::size_t symbolsBegin = buffer.size();
+            ASSERT_EQ(table.encodeSymbols(symbols.data(), symbols.size(), buffer),
+                      EncodeResult::kEncoded);
+            ASSERT_EQ(streamAt(buffer, symbolsBegin, buffer.size()), fileBytes(expected));
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "codec/run_length.h"
 #include "codec/symbol_count_table.h"
 #include "support/codec_bits.h"
 #include "support/scd_writers.h"
@@ -38,7 +39,8 @@ TEST(ImageRunAccumulator, CountsTheSymbolsThatCodingTheImagesEmits) {
 
 // Lines given as channel rows, in blocks of any size and counted in channel ranges of any size,
 // give the same counts as the same lines fed one by one; so do runs of the same value that go
-// on across many lines and past 255.
+// on across many lines and past 255. The symbols kept block by block, followed by those that
+// finish each channel, are exactly the symbols of each finished channel image.
 TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
     struct Shape {
         unsigned width, height, depth, block, ranges;
@@ -55,6 +57,7 @@ TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
             ImageRunAccumulator lineAccumulator(shape.width, shape.height, shape.depth, byLine);
             SymbolCountTable byRows;
             ImageRunAccumulator rowAccumulator(shape.width, shape.height, shape.depth, byRows);
+            std::vector<std::vector<PackedSymbol>> kept(shape.depth);
             for (unsigned y = 0; y < acquired; y += shape.block) {
                 const unsigned lines = std::min(shape.block, acquired - y);
                 std::vector<unsigned short> rows(lines * lineValues);
@@ -67,14 +70,37 @@ TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
                 const unsigned step = (shape.depth + shape.ranges - 1) / shape.ranges;
                 for (unsigned first = 0; first < shape.depth; first += step) {
                     SymbolTally tally;
-                    rowAccumulator.addChannelRows(rows.data(), lines, first,
-                                                  std::min(shape.depth, first + step), tally);
+                    const unsigned end = std::min(shape.depth, first + step);
+                    std::vector<PackedSymbol> symbols;
+                    std::vector<std::size_t> ends(end - first);
+                    rowAccumulator.addChannelRows(rows.data(), lines, first, end, tally, &symbols,
+                                                  ends.data());
                     byRows.add(tally);
+                    for (unsigned c = first; c < end; ++c) {
+                        const std::size_t begin = c == first ? 0 : ends[c - first - 1];
+                        kept[c].insert(kept[c].end(), symbols.begin() + begin,
+                                       symbols.begin() + ends[c - first]);
+                    }
                 }
                 rowAccumulator.commitLines(lines);
                 for (unsigned line = y; line < y + lines; ++line) {
                     lineAccumulator.addLine(cube.values.data() + line * lineValues);
                 }
+            }
+            for (unsigned c = 0; c < shape.depth; ++c) {
+                rowAccumulator.finishChannel(
+                    rowAccumulator.openRuns()[c], rowAccumulator.missingZeros(),
+                    [&](const SCSymbol& symbol, std::uint32_t times) {
+                        kept[c].insert(kept[c].end(), times, packSymbol(symbol));
+                    });
+                std::vector<SCSymbol> expected;
+                const Values image = cube.image(c);
+                runLengthEncode(image.data(), image.size(), expected);
+                std::vector<SCSymbol> got;
+                for (const PackedSymbol packed : kept[c]) {
+                    got.push_back(unpackSymbol(packed));
+                }
+                EXPECT_EQ(got, expected) << "channel " << c;
             }
             lineAccumulator.finish();
             rowAccumulator.finish();

@@ -10,7 +10,6 @@
 #include "scd/writer/channel_rows.h"
 #include "scd/writer/cube_completion.h"
 #include "scd/writer/item_queue.h"
-#include "scd/writer/raw_item_reader.h"
 #include "scd/writer/scd_line_actions.h"
 #include "scd/writer/stream_encoder.h"
 
@@ -50,17 +49,20 @@ BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name)
       reader_(&reader),
       header_(headerOf(reader)),
       accumulator_(reader.width(), reader.height(), reader.depth(), counts_),
-      imageFile_(name + kImageFileSuffix, reader.width(), reader.height(), reader.depth(),
-                 reader.factor()) {}
+      imageSymbols_(name + kImageFileSuffix, reader.depth()) {}
 
 int BatchEncoding::run() {
     const unsigned linesCounted = countLines();
+    // What completes each channel image after its stored symbols, kept before finish() counts it.
+    openRuns_ = accumulator_.openRuns();
+    missingZeros_ = accumulator_.missingZeros();
     accumulator_.finish();
     SCErrorCode result = failure_.load();
     if (result == SC_OK) {
         result = writeCube(linesCounted);
     }
-    removeTemporaryImageFile(imageFile_.path());
+    imageSymbols_.close();
+    std::remove(imageSymbols_.path().c_str());
     if (result != SC_OK) {
         std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
         std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
@@ -115,13 +117,9 @@ unsigned BatchEncoding::countLines() {
 void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     const unsigned width = header_.width();
     const unsigned depth = header_.depth();
-    unsigned firstLine = 0;
-    if (imageFile_.claimLines(lines, firstLine) != SC_OK) {
-        fail(SC_WRITE_ERROR);
-        return;
-    }
     ItemQueue<MultiThreadingPolicy> spectra(block, depth, lines * width);
     ActionList actions;
+    std::vector<ChannelRange> ranges;
     try {
         rows_.resize(std::size_t{lines} * width * depth);
         const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
@@ -130,9 +128,14 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
         }
         const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
         for (unsigned first = 0; first < depth; first += rangeChannels) {
-            const ChannelRange range{block, lines, firstLine, first,
-                                     std::min(depth, first + rangeChannels)};
-            actions.add(ActionRef(new ChannelRangeAction(range, *this)));
+            const unsigned index = static_cast<unsigned>(ranges.size());
+            ranges.push_back({block, lines, first, std::min(depth, first + rangeChannels), index});
+            if (rangeSymbols_.size() <= index) {
+                rangeSymbols_.emplace_back();
+            }
+            rangeSymbols_[index].clear();
+            rangeSymbols_[index].ends.resize(ranges.back().endChannel - first);
+            actions.add(ActionRef(new ChannelRangeAction(ranges.back(), *this)));
         }
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);
@@ -142,6 +145,18 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     processor.post(actions);
     actions.wait(processor, 0);
     accumulator_.commitLines(lines);
+    if (failure_.load() != SC_OK) {
+        return;
+    }
+    // The block's symbols go to the store channel after channel: the ranges are in channel order.
+    for (const ChannelRange& range : ranges) {
+        const RangeSymbols& symbols = rangeSymbols_[range.index];
+        if (!imageSymbols_.appendChannels(symbols.symbols.data(), symbols.ends.data(),
+                                          range.endChannel - range.firstChannel)) {
+            fail(SC_WRITE_ERROR);
+            return;
+        }
+    }
 }
 
 void BatchEncoding::processChannels(const ChannelRange& range) {
@@ -150,23 +165,54 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
                            range.endChannel, rows_.data());
     try {
         SymbolTally tally;
+        RangeSymbols& symbols = rangeSymbols_[range.index];
         accumulator_.addChannelRows(rows_.data(), range.lines, range.firstChannel, range.endChannel,
-                                    tally);
+                                    tally, &symbols.symbols, symbols.ends.data());
         counts_.add(tally);
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);
     }
-    if (imageFile_.writeChannelRows(rows_.data(), range.firstLine, range.lines, range.firstChannel,
-                                    range.endChannel) != SC_OK) {
-        fail(SC_WRITE_ERROR);
-    }
 }
+
+namespace {
+
+// The channel images as the coding pass reads them: each channel's stored symbols, then those
+// that finish it.
+class ChannelImageSymbols : public SymbolStreamSource {
+  public:
+    ChannelImageSymbols(const ImageSymbolStore& store, const ImageRunAccumulator& accumulator,
+                        const std::vector<SCSymbol>& openRuns, std::uint64_t missingZeros)
+        : store_(&store),
+          accumulator_(&accumulator),
+          openRuns_(&openRuns),
+          missingZeros_(missingZeros) {}
+
+    bool appendNext(std::vector<PackedSymbol>& symbols) override {
+        const unsigned channel = next_++;
+        if (channel >= openRuns_->size() || !store_->appendChannel(channel, symbols)) {
+            return false;
+        }
+        accumulator_->finishChannel((*openRuns_)[channel], missingZeros_,
+                                    [&](const SCSymbol& symbol, std::uint32_t times) {
+                                        symbols.insert(symbols.end(), times, packSymbol(symbol));
+                                    });
+        return true;
+    }
+
+  private:
+    const ImageSymbolStore* store_;
+    const ImageRunAccumulator* accumulator_;
+    const std::vector<SCSymbol>* openRuns_;
+    std::uint64_t missingZeros_;
+    unsigned next_ = 0;  // the channel read next
+};
+
+}  // namespace
 
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
     if (!reader_->rewind()) {
         return SC_FILE_ERROR;
     }
-    imageFile_.close();
     buildCodeTable(counts_, header_);
     withdrawHeaderFile(name_);
     const unsigned width = header_.width();
@@ -184,12 +230,13 @@ SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
     }
     {
         SystemOutputFileStream images;
-        RawItemReader items(width * header_.height());
         if (!openEmptyOutput(images, name_ + SCD::IMAGE_FILE_EXTENSION) ||
-            !items.open(name_ + kImageFileSuffix)) {
+            !imageSymbols_.finishWriting()) {
             return SC_FILE_ERROR;
         }
-        if (!encodeStreams(items, header_.depth(), header_.imageOffsets(), images, header_) ||
+        ChannelImageSymbols channels(imageSymbols_, accumulator_, openRuns_, missingZeros_);
+        if (!encodeSymbolStreams(channels, header_.depth(), header_.imageOffsets(), images,
+                                 header_) ||
             images.close() == 0) {
             return SC_WRITE_ERROR;
         }

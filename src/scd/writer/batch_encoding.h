@@ -9,14 +9,15 @@
 #include "sc_api/processor.h"
 #include "sc_api/sc_spectrum_reader.h"
 #include "scd/format/scd_header.h"
-#include "scd/writer/temporary_image_file.h"
+#include "scd/writer/image_symbol_store.h"
 
 // One SCD::encode call: writes the SCD cube N from a source of spectra that can be read twice.
-// The first pass reads the source in blocks of 32 lines, counts the run-length symbols of its
-// spectra and channel images and stores the lines in image order in the temporary file
-// N + "__tmp__raw__image.raw"; after a rewind, the second pass codes the spectra straight from
-// the source and the channel images from the temporary file (encodeStreams), then the
-// temporary file is removed and the header written.
+// The first pass reads the source in blocks of 32 lines and counts the run-length symbols of its
+// spectra and channel images; the symbols of the channel images are kept, block by block, in
+// the temporary file N + "__tmp__raw__image.raw" (an ImageSymbolStore). After a rewind, the
+// second pass codes the spectra straight from the source and the channel images from their
+// kept symbols (encodeStreams, encodeSymbolStreams); then the temporary file is removed and
+// the header written.
 //
 // The cube has the source's width, height, depth and factor; A = min(acquiredLines, height).
 // Only whole lines are counted and coded: when the source ends early, or inside a line, the
@@ -38,7 +39,7 @@ class BatchEncoding {
     BatchEncoding& operator=(const BatchEncoding&) = delete;
 
     // Whether the temporary image file could be created.
-    bool isReady() const { return imageFile_.isOpen(); }
+    bool isReady() const { return imageSymbols_.isOpen(); }
 
     // Writes the cube as described above. SC_OK once the cube is published (its header last);
     // SC_FILE_ERROR when the source fails to read or a file cannot be created, SC_WRITE_ERROR
@@ -52,16 +53,16 @@ class BatchEncoding {
     // the work of a LineProcessorAction.
     void processBlock(const unsigned short* block, unsigned lines);
 
-    // A channel range of a block: its lines, where they go in the image file, its channels.
+    // A channel range of a block: its lines, its channels, its place among the block's ranges.
     struct ChannelRange {
         const unsigned short* block;
         unsigned lines;
-        unsigned firstLine;
         unsigned firstChannel;
         unsigned endChannel;
+        unsigned index;
     };
-    // Lays out the range's channel rows, counts their image runs and writes them to the image
-    // file: the work of a ChannelRangeAction. Ranges of one block may run at once.
+    // Lays out the range's channel rows and counts and keeps their image runs: the work of a
+    // ChannelRangeAction. Ranges of one block may run at once.
     void processChannels(const ChannelRange& range);
 
   private:
@@ -72,13 +73,22 @@ class BatchEncoding {
     // Records the first failure of the encoding.
     void fail(SCErrorCode code);
 
-    std::string name_;                         // N, the cube's base name
-    SCSpectrumReader* reader_;                 // the source
-    SCDHeader header_;                         // the cube's header, filled as the passes go
-    SymbolCountTable counts_;                  // symbols of every spectrum and channel image
-    ImageRunAccumulator accumulator_;          // counts the channel images into counts_
-    TemporaryImageFile imageFile_;             // the lines in image order
-    std::vector<unsigned short> rows_;         // the block being processed, as channel rows
+    std::string name_;                  // N, the cube's base name
+    SCSpectrumReader* reader_;          // the source
+    SCDHeader header_;                  // the cube's header, filled as the passes go
+    SymbolCountTable counts_;           // symbols of every spectrum and channel image
+    ImageRunAccumulator accumulator_;   // counts the channel images into counts_
+    ImageSymbolStore imageSymbols_;     // the channel images' symbols, block by block
+    std::vector<unsigned short> rows_;  // the block being processed, as channel rows
+    // The symbols of a block's channel range, and where each of its channels ends among them.
+    struct RangeSymbols {
+        std::vector<PackedSymbol> symbols;
+        std::vector<std::size_t> ends;
+        void clear() { symbols.clear(); }
+    };
+    std::vector<RangeSymbols> rangeSymbols_;   // per channel range of the block being processed
+    std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
+    std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
 };
 

@@ -101,7 +101,10 @@ class ChunkWriter {
     // False once any write failed.
     bool allWritten() const { return allWritten_; }
 
-    void write(const ChunkEncoder& chunk) {
+    // Writes the streams of a chunk of `count` items whose first ends.size() were coded into
+    // `streams`, stream i ending at ends[i].
+    template <class Chunk>
+    void write(const Chunk& chunk) {
         const std::vector<std::size_t>& ends = chunk.streamEnds();
         std::size_t begin = 0;
         for (const std::size_t end : ends) {
@@ -146,6 +149,98 @@ class ChunkWriter {
     std::uint64_t position_ = 0;           // position in out_ after the bytes written
     bool allWritten_ = true;
 };
+
+// One chunk of symbol streams and their coded streams: loaded and written by the calling
+// thread, coded by one encoder worker.
+class SymbolChunkEncoder : public Action {
+  public:
+    explicit SymbolChunkEncoder(const HuffmanEncodingTable& table) : table_(&table) {}
+
+    // Empties the chunk for loading.
+    void clear() {
+        symbols_.clear();
+        itemEnds_.clear();
+    }
+    // Where the next item's symbols are appended; endItem() closes the item.
+    std::vector<PackedSymbol>& symbols() { return symbols_; }
+    void endItem() { itemEnds_.push_back(symbols_.size()); }
+    unsigned count() const { return static_cast<unsigned>(itemEnds_.size()); }
+
+    const CodedStreamBuffer& streams() const { return streams_; }
+    const std::vector<std::size_t>& streamEnds() const { return streamEnds_; }
+
+  protected:
+    void execute() override {
+        streams_.clear();
+        streamEnds_.clear();
+        try {
+            std::size_t begin = 0;
+            for (const std::size_t end : itemEnds_) {
+                const EncodeResult result =
+                    table_->encodeSymbols(symbols_.data() + begin, end - begin, streams_);
+                assert(result != EncodeResult::kMissingCode &&
+                       "the code table lacks a symbol of an item");
+                (void)result;
+                streamEnds_.push_back(streams_.size());
+                begin = end;
+            }
+        } catch (const std::bad_alloc&) {
+        }
+    }
+
+  private:
+    const HuffmanEncodingTable* table_;
+    std::vector<PackedSymbol> symbols_;    // the items' symbols, back to back
+    std::vector<std::size_t> itemEnds_;    // end of each item in symbols_
+    CodedStreamBuffer streams_;            // their coded streams, back to back
+    std::vector<std::size_t> streamEnds_;  // end of each coded stream in streams_
+};
+
+bool encodeSymbolChunks(SymbolStreamSource& source, unsigned count,
+                        std::vector<std::uint64_t>& offsets, OutputFileStream& out,
+                        const HuffmanEncodingTable& table) {
+    const unsigned workers = encoderThreads();
+    std::vector<tuplink::AutoRef<SymbolChunkEncoder>> chunks;
+    for (unsigned i = 0; i < workers + 1; ++i) {
+        chunks.emplace_back(new SymbolChunkEncoder(table));
+    }
+    Processor encoders(workers);
+    ChunkWriter writer(out, offsets);
+    std::deque<SymbolChunkEncoder*> coding;  // chunks posted, oldest first
+    auto writeOldest = [&] {
+        SymbolChunkEncoder* oldest = coding.front();
+        coding.pop_front();
+        encoders.wait(ActionRef(oldest), 0);
+        writer.write(*oldest);
+    };
+    unsigned remaining = count;
+    bool delivered = true;
+    for (std::size_t next = 0; remaining != 0 && delivered; next = (next + 1) % chunks.size()) {
+        SymbolChunkEncoder& chunk = *chunks[next];
+        if (coding.size() == chunks.size()) {
+            writeOldest();  // the oldest chunk is `chunk`
+        }
+        chunk.clear();
+        while (remaining != 0 && chunk.count() < kMostChunkItems &&
+               chunk.symbols().size() < kChunkValues) {
+            delivered = source.appendNext(chunk.symbols());
+            if (!delivered) {
+                break;
+            }
+            chunk.endItem();
+            --remaining;
+        }
+        if (chunk.count() == 0) {
+            break;
+        }
+        encoders.post(ActionRef(&chunk));
+        coding.push_back(&chunk);
+    }
+    while (!coding.empty()) {
+        writeOldest();
+    }
+    return writer.allWritten() && remaining == 0;
+}
 
 // reader.read, clamped to `wanted`; a failure or an exception gives -1.
 int readItems(SCItemReader& reader, unsigned short* buffer, unsigned wanted) {
@@ -215,6 +310,21 @@ bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64
     try {
         const HuffmanEncodingTable table(header.codes());
         return encodeChunks(reader, count, offsets, out, table);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool encodeSymbolStreams(SymbolStreamSource& source, unsigned count,
+                         std::vector<std::uint64_t>& offsets, OutputFileStream& out,
+                         const SCDHeader& header) {
+    offsets.assign(count, 0);
+    if (count == 0) {
+        return true;
+    }
+    try {
+        const HuffmanEncodingTable table(header.codes());
+        return encodeSymbolChunks(source, count, offsets, out, table);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/scd_symbol.h"
 #include "io/file_stream.h"
 #include "sc_api/sc_item_reader.h"
 #include "scd/format/scd_header.h"
@@ -30,3 +31,19 @@
 // is used, so any number of encodings, builders and readers may run at once without deadlock.
 bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                    OutputFileStream& out, const SCDHeader& header);
+
+// A source of streams given as their run-length symbols, read in order on the calling thread.
+class SymbolStreamSource {
+  public:
+    virtual ~SymbolStreamSource() = default;
+    // Appends the symbols of the next stream to `symbols`. False when they cannot be had.
+    virtual bool appendNext(std::vector<PackedSymbol>& symbols) = 0;
+};
+
+// encodeStreams for streams given as their symbols: the same bytes and offsets as coding the
+// values those symbols stand for. Chunks hold about as many symbols as encodeStreams' chunks
+// hold values. Returns false when a write failed, the source failed before `count` streams, or
+// memory ran out.
+bool encodeSymbolStreams(SymbolStreamSource& source, unsigned count,
+                         std::vector<std::uint64_t>& offsets, OutputFileStream& out,
+                         const SCDHeader& header);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/scd_symbol.h"
+#include "io/file_stream.h"
+
+// The run-length symbols of a cube's channel images as the counting pass finds them, kept in a
+// temporary file until the coding pass: coding then needs neither the values again nor memory
+// in proportion to the cube. Symbols arrive block after block (a block: some lines of every
+// channel), channel after channel within a block; a channel image's symbols are its symbols of
+// every block in block order, followed by those that finish its last run
+// (ImageRunAccumulator::finishChannel).
+//
+// Used by one thread at a time.
+class ImageSymbolStore {
+  public:
+    // Creates the file at `path`, replacing any file of that name, for `depth` channels; check
+    // isOpen().
+    ImageSymbolStore(const std::string& path, unsigned depth);
+    ImageSymbolStore(const ImageSymbolStore&) = delete;
+    ImageSymbolStore& operator=(const ImageSymbolStore&) = delete;
+
+    bool isOpen() const { return output_.isOpen() || input_.isOpen(); }
+    // Closes the file; it stays until removed.
+    void close();
+    const std::string& path() const { return path_; }
+
+    // Appends the next `channels` channels of the block being stored: the symbols of the k-th
+    // are symbols[channelEnds[k - 1] .. channelEnds[k]) (from 0 for k = 0). A block is complete
+    // once all `depth` channels are appended. False when the write fails or memory runs out.
+    bool appendChannels(const PackedSymbol* symbols, const std::size_t* channelEnds,
+                        unsigned channels);
+    // Ends the writing and opens the file for reading. False when it cannot be reopened or a
+    // block is incomplete.
+    bool finishWriting();
+    // Appends channel c's stored symbols, of every block in order, to `out`. False when the file
+    // cannot be read or memory runs out. REQUIRES: finishWriting() succeeded, c < depth.
+    bool appendChannel(unsigned c, std::vector<PackedSymbol>& out) const;
+
+  private:
+    std::string path_;
+    unsigned depth_;
+    SystemOutputFileStream output_;  // while symbols are appended
+    SystemInputFileStream input_;    // after finishWriting()
+    std::uint64_t size_ = 0;         // bytes written
+    unsigned nextChannel_ = 0;       // channel of the current block appended next
+    // For each block, the byte offset of each channel's symbols, then the end of the block:
+    // depth + 1 entries per block.
+    std::vector<std::uint64_t> starts_;
+};
