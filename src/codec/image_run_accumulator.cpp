@@ -75,7 +75,7 @@ void ImageRunAccumulator::countChannelRows(const unsigned short* rows, unsigned 
         }
     };
     for (unsigned c = firstChannel; c < endChannel; ++c) {
-        const unsigned short* values = rows + c * rowValues;
+        const unsigned short* values = rows + (c - firstChannel) * rowValues;
         SCSymbol& run = runs_[c];
         std::size_t i = 0;
         if (rowValues != 0 && run.first != 0) {

@@ -28,14 +28,14 @@ class ImageRunAccumulator {
     // channel c for those lines, row after row, start at rows + c * count * width. Ignored,
     // as a whole, when the lines would go beyond height() or after finish().
     void addRows(const unsigned short* rows, unsigned count);
-    // The same for `count` lines at once held as channel rows: the values of channel c for
-    // those lines, row after row, start at rows + c * count * width (c < depth). Counts the
-    // runs of channels firstChannel ... endChannel - 1 only, into `tally` (the caller adds it
-    // to the table), and does not advance lines(): once every channel is counted, the caller
-    // calls commitLines(count). With `symbols`, the runs that close are also appended to it,
-    // channel after channel, and channelEnds[k] is its size after channel firstChannel + k.
-    // Calls for disjoint channel ranges may run on several threads at once. REQUIRES:
-    // lines() + count <= height(), not finished.
+    // The same for `count` lines at once held as channel rows, for channels firstChannel ...
+    // endChannel - 1 only: the values of channel c for those lines, row after row, start at
+    // rows + (c - firstChannel) * count * width. Counts the runs of those channels, into `tally`
+    // (the caller adds it to the table), and does not advance lines(): once every channel is
+    // counted, the caller calls commitLines(count). With `symbols`, the runs that close are also
+    // appended to it, channel after channel, and channelEnds[k] is its size after channel
+    // firstChannel + k. Calls for disjoint channel ranges may run on several threads at once.
+    // REQUIRES: lines() + count <= height(), not finished.
     void addChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
                         unsigned endChannel, SymbolTally& tally,
                         std::vector<PackedSymbol>* symbols = nullptr,

@@ -73,8 +73,8 @@ TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
                     const unsigned end = std::min(shape.depth, first + step);
                     std::vector<PackedSymbol> symbols;
                     std::vector<std::size_t> ends(end - first);
-                    rowAccumulator.addChannelRows(rows.data(), lines, first, end, tally, &symbols,
-                                                  ends.data());
+                    rowAccumulator.addChannelRows(rows.data() + first * lines * shape.width, lines,
+                                                  first, end, tally, &symbols, ends.data());
                     byRows.add(tally);
                     for (unsigned c = first; c < end; ++c) {
                         const std::size_t begin = c == first ? 0 : ends[c - first - 1];

@@ -25,6 +25,8 @@ constexpr unsigned kBlockLines = 32;
 constexpr int kRunLengthWorkers = 8;
 // Channel ranges of a block laid out, counted and written by actions of their own.
 constexpr unsigned kChannelRanges = 8;
+// Channels of a range laid out and counted together.
+constexpr unsigned kSubrangeChannels = 16;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
 
@@ -121,7 +123,6 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     ActionList actions;
     std::vector<ChannelRange> ranges;
     try {
-        rows_.resize(std::size_t{lines} * width * depth);
         const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
         for (int i = 0; i < kRunLengthWorkers; ++i) {
             actions.add(runLength);
@@ -161,13 +162,19 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
 
 void BatchEncoding::processChannels(const ChannelRange& range) {
     const std::size_t pixels = std::size_t{range.lines} * header_.width();
-    transposeToChannelRows(range.block, pixels, header_.depth(), range.firstChannel,
-                           range.endChannel, rows_.data());
     try {
         SymbolTally tally;
-        RangeSymbols& symbols = rangeSymbols_[range.index];
-        accumulator_.addChannelRows(rows_.data(), range.lines, range.firstChannel, range.endChannel,
-                                    tally, &symbols.symbols, symbols.ends.data());
+        RangeSymbols& kept = rangeSymbols_[range.index];
+        // A few channels at a time: their rows stay in the cache from the layout to the count.
+        std::vector<unsigned short>& rows = kept.rows;
+        rows.resize(pixels * std::min(kSubrangeChannels, range.endChannel - range.firstChannel));
+        for (unsigned first = range.firstChannel; first < range.endChannel;
+             first += kSubrangeChannels) {
+            const unsigned end = std::min(range.endChannel, first + kSubrangeChannels);
+            transposeToChannelRows(range.block, pixels, header_.depth(), first, end, rows.data());
+            accumulator_.addChannelRows(rows.data(), range.lines, first, end, tally, &kept.symbols,
+                                        kept.ends.data() + (first - range.firstChannel));
+        }
         counts_.add(tally);
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);

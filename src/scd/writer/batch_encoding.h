@@ -73,17 +73,17 @@ class BatchEncoding {
     // Records the first failure of the encoding.
     void fail(SCErrorCode code);
 
-    std::string name_;                  // N, the cube's base name
-    SCSpectrumReader* reader_;          // the source
-    SCDHeader header_;                  // the cube's header, filled as the passes go
-    SymbolCountTable counts_;           // symbols of every spectrum and channel image
-    ImageRunAccumulator accumulator_;   // counts the channel images into counts_
-    ImageSymbolStore imageSymbols_;     // the channel images' symbols, block by block
-    std::vector<unsigned short> rows_;  // the block being processed, as channel rows
+    std::string name_;                 // N, the cube's base name
+    SCSpectrumReader* reader_;         // the source
+    SCDHeader header_;                 // the cube's header, filled as the passes go
+    SymbolCountTable counts_;          // symbols of every spectrum and channel image
+    ImageRunAccumulator accumulator_;  // counts the channel images into counts_
+    ImageSymbolStore imageSymbols_;    // the channel images' symbols, block by block
     // The symbols of a block's channel range, and where each of its channels ends among them.
     struct RangeSymbols {
         std::vector<PackedSymbol> symbols;
         std::vector<std::size_t> ends;
+        std::vector<unsigned short> rows;  // a few of the range's channels, as channel rows
         void clear() { symbols.clear(); }
     };
     std::vector<RangeSymbols> rangeSymbols_;   // per channel range of the block being processed

@@ -16,11 +16,11 @@ constexpr unsigned kTile = 64;
 // Moves the tile of `pixelCount` spectra from pixel p0 and `channelCount` channels from c0 one
 // value at a time.
 void transposeScalar(const unsigned short* spectra, std::size_t pixels, unsigned depth,
-                     std::size_t p0, unsigned c0, unsigned pixelCount, unsigned channelCount,
-                     unsigned short* rows) {
+                     unsigned firstChannel, std::size_t p0, unsigned c0, unsigned pixelCount,
+                     unsigned channelCount, unsigned short* rows) {
     for (unsigned c = 0; c < channelCount; ++c) {
         const unsigned short* from = spectra + p0 * depth + c0 + c;
-        unsigned short* to = rows + (c0 + c) * pixels + p0;
+        unsigned short* to = rows + (c0 - firstChannel + c) * pixels + p0;
         for (unsigned p = 0; p < pixelCount; ++p) {
             to[p] = from[std::size_t{p} * depth];
         }
@@ -74,15 +74,16 @@ void transposeToChannelRows(const unsigned short* spectra, std::size_t pixels, u
             for (unsigned p = 0; p < squarePixels; p += 8) {
                 for (unsigned c = 0; c < squareChannels; c += 8) {
                     transpose8x8(spectra + (p0 + p) * depth + c0 + c, depth,
-                                 rows + (c0 + c) * pixels + p0 + p, pixels);
+                                 rows + (c0 - firstChannel + c) * pixels + p0 + p, pixels);
                 }
             }
-            transposeScalar(spectra, pixels, depth, p0, c0 + squareChannels, squarePixels,
-                            tileChannels - squareChannels, rows);
-            transposeScalar(spectra, pixels, depth, p0 + squarePixels, c0,
+            transposeScalar(spectra, pixels, depth, firstChannel, p0, c0 + squareChannels,
+                            squarePixels, tileChannels - squareChannels, rows);
+            transposeScalar(spectra, pixels, depth, firstChannel, p0 + squarePixels, c0,
                             tilePixels - squarePixels, tileChannels, rows);
 #else
-            transposeScalar(spectra, pixels, depth, p0, c0, tilePixels, tileChannels, rows);
+            transposeScalar(spectra, pixels, depth, firstChannel, p0, c0, tilePixels, tileChannels,
+                            rows);
 #endif
         }
     }

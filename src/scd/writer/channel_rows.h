@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
-// Turns spectra (pixel after pixel, `depth` values each) into channel rows: the value of channel
-// c of pixel p goes to rows[c * pixels + p]. Only channels firstChannel ... endChannel - 1 are
-// written, so that several threads may fill one buffer, each with a channel range of its own.
-// REQUIRES: endChannel <= depth; rows holds depth * pixels values.
+// Turns spectra (pixel after pixel, `depth` values each) into channel rows, for channels
+// firstChannel ... endChannel - 1: the value of channel c of pixel p goes to
+// rows[(c - firstChannel) * pixels + p]. REQUIRES: endChannel <= depth; rows holds
+// (endChannel - firstChannel) * pixels values.
 void transposeToChannelRows(const unsigned short* spectra, std::size_t pixels, unsigned depth,
                             unsigned firstChannel, unsigned endChannel, unsigned short* rows);
