@@ -25,8 +25,8 @@ constexpr unsigned kBlockLines = 32;
 constexpr int kRunLengthWorkers = 8;
 // Channel ranges of a block laid out, counted and written by actions of their own.
 constexpr unsigned kChannelRanges = 8;
-// Channels of a range laid out and counted together.
-constexpr unsigned kSubrangeChannels = 16;
+// Channels of a range laid out and counted together: one cache line of each spectrum.
+constexpr unsigned kSubrangeChannels = 32;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
 
