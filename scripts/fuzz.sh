@@ -7,6 +7,7 @@
 #   FUZZ_SECONDS=600 scripts/fuzz.sh scd_cube      # ten minutes on the whole-cube target
 #   FUZZ_JOBS=2                                      # parallel jobs per target (default 1)
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh                # stop each target after so many inputs
+#   FUZZ_TIMEOUT=60                                  # seconds one input may take (default 10)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -38,7 +39,7 @@ for target in "${targets[@]}"; do
   echo "== fuzz $target: ${seconds}s$([ "$runs" -ge 0 ] && echo ", at most $runs inputs")"
   # From inside the build directory: parallel jobs write their logs (fuzz-N.log) there.
   if ! (cd "$dir" && "./tests/fuzz_$target" "corpus/$target" "$root/tests/fuzz/corpus/$target" \
-          -max_total_time="$seconds" -runs="$runs" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+          -max_total_time="$seconds" -runs="$runs" -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -max_len=65536 \
           -print_final_stats=1 -artifact_prefix="artifacts/${target}-" "${parallel[@]}" \
           >"$log" 2>&1); then
     tail -40 "$log"
