@@ -42,13 +42,15 @@ void ImageRunAccumulator::addLine(const unsigned short* line) {
     counts_->add(tally_);
 }
 
-void ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count) {
+bool ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count,
+                                  std::vector<PackedSymbol>* symbols, std::size_t* channelEnds) {
     if (finished_ || count > height_ - lines_) {
-        return;
+        return false;
     }
-    addChannelRows(rows, count, 0, depth_, tally_);
+    addChannelRows(rows, count, 0, depth_, tally_, symbols, channelEnds);
     commitLines(count);
     counts_->add(tally_);
+    return true;
 }
 
 void ImageRunAccumulator::addChannelRows(const unsigned short* rows, unsigned count,

@@ -25,9 +25,12 @@ class ImageRunAccumulator {
     // A line beyond height(), or fed after finish(), is ignored.
     void addLine(const unsigned short* line);
     // The same as `count` calls of addLine, for lines held as channel rows: the values of
-    // channel c for those lines, row after row, start at rows + c * count * width. Ignored,
-    // as a whole, when the lines would go beyond height() or after finish().
-    void addRows(const unsigned short* rows, unsigned count);
+    // channel c for those lines, row after row, start at rows + c * count * width. With
+    // `symbols`, the runs that close are also appended to it as addChannelRows does for every
+    // channel. Ignored, as a whole (false), when the lines would go beyond height() or after
+    // finish().
+    bool addRows(const unsigned short* rows, unsigned count,
+                 std::vector<PackedSymbol>* symbols = nullptr, std::size_t* channelEnds = nullptr);
     // The same for `count` lines at once held as channel rows, for channels firstChannel ...
     // endChannel - 1 only: the values of channel c for those lines, row after row, start at
     // rows + (c - firstChannel) * count * width. Counts the runs of those channels, into `tally`

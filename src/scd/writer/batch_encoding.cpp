@@ -181,41 +181,6 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
     }
 }
 
-namespace {
-
-// The channel images as the coding pass reads them: each channel's stored symbols, then those
-// that finish it.
-class ChannelImageSymbols : public SymbolStreamSource {
-  public:
-    ChannelImageSymbols(const ImageSymbolStore& store, const ImageRunAccumulator& accumulator,
-                        const std::vector<SCSymbol>& openRuns, std::uint64_t missingZeros)
-        : store_(&store),
-          accumulator_(&accumulator),
-          openRuns_(&openRuns),
-          missingZeros_(missingZeros) {}
-
-    bool appendNext(std::vector<PackedSymbol>& symbols) override {
-        const unsigned channel = next_++;
-        if (channel >= openRuns_->size() || !store_->appendChannel(channel, symbols)) {
-            return false;
-        }
-        accumulator_->finishChannel((*openRuns_)[channel], missingZeros_,
-                                    [&](const SCSymbol& symbol, std::uint32_t times) {
-                                        symbols.insert(symbols.end(), times, packSymbol(symbol));
-                                    });
-        return true;
-    }
-
-  private:
-    const ImageSymbolStore* store_;
-    const ImageRunAccumulator* accumulator_;
-    const std::vector<SCSymbol>* openRuns_;
-    std::uint64_t missingZeros_;
-    unsigned next_ = 0;  // the channel read next
-};
-
-}  // namespace
-
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
     if (!reader_->rewind()) {
         return SC_FILE_ERROR;
@@ -241,7 +206,7 @@ SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
             !imageSymbols_.finishWriting()) {
             return SC_FILE_ERROR;
         }
-        ChannelImageSymbols channels(imageSymbols_, accumulator_, openRuns_, missingZeros_);
+        ImageSymbolSource channels(imageSymbols_, accumulator_, openRuns_, missingZeros_);
         if (!encodeSymbolStreams(channels, header_.depth(), header_.imageOffsets(), images,
                                  header_) ||
             images.close() == 0) {

@@ -51,6 +51,9 @@ bool ImageSymbolStore::appendChannels(const PackedSymbol* symbols, const std::si
 }
 
 bool ImageSymbolStore::finishWriting() {
+    if (input_.isOpen()) {
+        return true;
+    }
     if (!output_.isOpen() || nextChannel_ != 0 || output_.close() == 0) {
         return false;
     }
@@ -67,18 +70,41 @@ bool ImageSymbolStore::appendChannel(unsigned c, std::vector<PackedSymbol>& out)
             const std::uint64_t bytes = starts_[block + c + 1] - begin;
             const std::size_t first = out.size();
             out.resize(first + bytes / sizeof(PackedSymbol));
-            auto* to = reinterpret_cast<unsigned char*>(out.data() + first);
-            for (std::uint64_t done = 0; done < bytes;) {
-                const auto n =
-                    static_cast<unsigned>(std::min<std::uint64_t>(bytes - done, INT_MAX));
-                if (input_.readAt(begin + done, to + done, n) != static_cast<int>(n)) {
-                    return false;
-                }
-                done += n;
+            if (!readSymbolFile(input_, begin, out.data() + first, bytes)) {
+                return false;
             }
         }
         return true;
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+bool ImageSymbolSource::appendNext(std::vector<PackedSymbol>& symbols) {
+    const unsigned channel = next_++;
+    if (channel >= openRuns_->size() || !store_->appendChannel(channel, symbols)) {
+        return false;
+    }
+    try {
+        accumulator_->finishChannel((*openRuns_)[channel], missingZeros_,
+                                    [&](const SCSymbol& symbol, std::uint32_t times) {
+                                        symbols.insert(symbols.end(), times, packSymbol(symbol));
+                                    });
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool readSymbolFile(const SystemInputFileStream& input, std::uint64_t offset, void* to,
+                    std::uint64_t bytes) {
+    auto* into = static_cast<unsigned char*>(to);
+    for (std::uint64_t done = 0; done < bytes;) {
+        const auto n = static_cast<unsigned>(std::min<std::uint64_t>(bytes - done, INT_MAX));
+        if (input.readAt(offset + done, into + done, n) != static_cast<int>(n)) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
 }

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "codec/image_run_accumulator.h"
 #include "codec/scd_symbol.h"
 #include "io/file_stream.h"
+#include "scd/writer/stream_encoder.h"
 
 // The run-length symbols of a cube's channel images as the counting pass finds them, kept in a
 // temporary file until the coding pass: coding then needs neither the values again nor memory
@@ -34,8 +36,8 @@ class ImageSymbolStore {
     // once all `depth` channels are appended. False when the write fails or memory runs out.
     bool appendChannels(const PackedSymbol* symbols, const std::size_t* channelEnds,
                         unsigned channels);
-    // Ends the writing and opens the file for reading. False when it cannot be reopened or a
-    // block is incomplete.
+    // Ends the writing and opens the file for reading; once done, further calls do nothing.
+    // False when it cannot be reopened or a block is incomplete.
     bool finishWriting();
     // Appends channel c's stored symbols, of every block in order, to `out`. False when the file
     // cannot be read or memory runs out. REQUIRES: finishWriting() succeeded, c < depth.
@@ -52,3 +54,29 @@ class ImageSymbolStore {
     // depth + 1 entries per block.
     std::vector<std::uint64_t> starts_;
 };
+
+// The channel images of a store as the coding reads them, channel after channel: each channel's
+// stored symbols, then those that finish it (the accumulator's open run of the channel and the
+// zeros of the lines never added, as they stood before the accumulator's finish()).
+class ImageSymbolSource : public SymbolStreamSource {
+  public:
+    ImageSymbolSource(const ImageSymbolStore& store, const ImageRunAccumulator& accumulator,
+                      const std::vector<SCSymbol>& openRuns, std::uint64_t missingZeros)
+        : store_(&store),
+          accumulator_(&accumulator),
+          openRuns_(&openRuns),
+          missingZeros_(missingZeros) {}
+
+    bool appendNext(std::vector<PackedSymbol>& symbols) override;
+
+  private:
+    const ImageSymbolStore* store_;
+    const ImageRunAccumulator* accumulator_;
+    const std::vector<SCSymbol>* openRuns_;
+    std::uint64_t missingZeros_;
+    unsigned next_ = 0;  // the channel read next
+};
+
+// Reads `bytes` bytes at `offset` of a symbol file into `to`. False when they cannot all be read.
+bool readSymbolFile(const SystemInputFileStream& input, std::uint64_t offset, void* to,
+                    std::uint64_t bytes);

@@ -6,6 +6,7 @@
 #include "scd/writer/cube_completion.h"
 #include "scd/writer/cube_recovery.h"
 #include "scd/writer/raw_item_reader.h"
+#include "scd/writer/stream_encoder.h"
 
 template <class ThreadingPolicy>
 SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width, unsigned height,
@@ -17,10 +18,15 @@ SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width,
       // Without the journal's lock another builder may own the temporaries: touch none of them.
       imageFile_(journal_.isOpen() ? temporaryImagePath(name) : std::string(), width, height, depth,
                  factor),
-      accumulator_(width, height, depth, counts_) {
+      accumulator_(width, height, depth, counts_),
+      spectrumSymbols_(journal_.isOpen() ? temporarySpectrumSymbolsPath(name) : std::string()),
+      imageSymbols_(journal_.isOpen() ? temporaryImageSymbolsPath(name) : std::string(), depth) {
     if (!journal_.isOpen()) {
         return;
     }
+    kept_.spectra = &spectrumSymbols_;
+    kept_.images = &imageSymbols_;
+    kept_.intact = spectrumSymbols_.isOpen() && imageSymbols_.isOpen();
     open_ = imageFile_.isOpen() && openEmptyOutput(spectrumFile_, temporarySpectrumPath(name));
     if (!open_) {
         finish();
@@ -68,6 +74,8 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::close() {
         } else {
             if (stage_ == Stage::kTakingLines) {
                 header_.setAcquiredLines(linesAdded_);
+                openRuns_ = accumulator_.openRuns();
+                missingZeros_ = accumulator_.missingZeros();
                 accumulator_.finish();
                 buildCodeTable(counts_, header_);
                 stage_ = Stage::kCoding;
@@ -102,6 +110,8 @@ void SCDBuilder<ThreadingPolicy>::finish() {
         spectrumFile_.close();
     }
     imageFile_.close();
+    spectrumSymbols_.close();
+    imageSymbols_.close();
     if (journal_.isOpen()) {
         removeBuilderTemporaries(name_);
         journal_.remove();
@@ -128,6 +138,11 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::computeRoiImage(unsigned first, unsigne
 template <class ThreadingPolicy>
 SCErrorCode SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
     const std::uint64_t spectra = std::uint64_t{header_.width()} * linesAdded_;
+    if (kept_.intact.load() && spectrumSymbols_.spectra() == spectra &&
+        spectrumSymbols_.startReading()) {
+        return encodeKept(spectrumSymbols_, static_cast<unsigned>(spectra),
+                          header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
+    }
     return encodeFile(temporarySpectrumPath(name_), header_.depth(), static_cast<unsigned>(spectra),
                       header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
 }
@@ -135,6 +150,11 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
 template <class ThreadingPolicy>
 SCErrorCode SCDBuilder<ThreadingPolicy>::encodeImageFile() {
     const std::uint64_t pixels = std::uint64_t{header_.width()} * header_.height();
+    if (kept_.intact.load() && imageSymbols_.finishWriting()) {
+        ImageSymbolSource images(imageSymbols_, accumulator_, openRuns_, missingZeros_);
+        return encodeKept(images, header_.depth(), header_.imageOffsets(),
+                          name_ + SCD::IMAGE_FILE_EXTENSION);
+    }
     return encodeFile(temporaryImagePath(name_), static_cast<unsigned>(pixels), header_.depth(),
                       header_.imageOffsets(), name_ + SCD::IMAGE_FILE_EXTENSION);
 }
@@ -151,6 +171,19 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::encodeFile(const std::string& itemPath,
         return SC_FILE_ERROR;
     }
     const bool written = encodeItems(items, count, offsets, data);
+    return written && data.close() != 0 ? SC_OK : SC_WRITE_ERROR;
+}
+
+template <class ThreadingPolicy>
+SCErrorCode SCDBuilder<ThreadingPolicy>::encodeKept(SymbolStreamSource& source, unsigned count,
+                                                    std::vector<std::uint64_t>& offsets,
+                                                    const std::string& dataPath) {
+    SystemOutputFileStream data;
+    if (!openEmptyOutput(data, dataPath)) {
+        offsets.assign(count, 0);
+        return SC_FILE_ERROR;
+    }
+    const bool written = encodeSymbolStreams(source, count, offsets, data, header_);
     return written && data.close() != 0 ? SC_OK : SC_WRITE_ERROR;
 }
 

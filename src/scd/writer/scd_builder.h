@@ -11,7 +11,10 @@
 #include "sc_api/sc_item_reader.h"
 #include "scd/format/scd_header.h"
 #include "scd/writer/build_journal.h"
+#include "scd/writer/image_symbol_store.h"
 #include "scd/writer/item_queue.h"
+#include "scd/writer/scd_line_actions.h"
+#include "scd/writer/spectrum_symbol_store.h"
 #include "scd/writer/temporary_image_file.h"
 
 // The part of an SCD cube writer that does not depend on how lines are processed. A cube is
@@ -23,7 +26,10 @@
 // removes the temporary files.
 //
 // Files: N + "__tmp_spectrum_file" and N + "__tmp_image_file.raw" are created empty when the
-// builder is made, beside the journal N + "__tmp_journal" (BuildJournal), which records the
+// builder is made, with N + "__tmp_spectrum_symbols" and N + "__tmp_image_symbols", where the
+// symbols counted are kept so that close() codes them without reading the temporary files
+// again (it reads those when a symbol could not be kept), beside the journal
+// N + "__tmp_journal" (BuildJournal), which records the
 // lines wholly stored and locks the cube: a second builder of the same cube is not open while
 // this one lives. A builder destroyed without close() or cancel(), or whose process dies, leaves
 // the temporaries and the journal: recoverSCDCube (SCD::recover) then makes the cube of the
@@ -103,6 +109,8 @@ class SCDBuilder : public SCFileBuilder {
     TemporaryImageFile& imageFile() { return imageFile_; }
     SymbolCountTable& counts() { return counts_; }
     ImageRunAccumulator& accumulator() { return accumulator_; }
+    // Where the line actions keep the symbols they count.
+    KeptSymbols& keptSymbols() { return kept_; }
     unsigned linesAdded() const { return linesAdded_; }
 
   private:
@@ -115,6 +123,9 @@ class SCDBuilder : public SCFileBuilder {
 
     // The work of close() once counting is finished.
     SCErrorCode completeCube();
+    // Codes the streams of `source` into the data file `dataPath`.
+    SCErrorCode encodeKept(SymbolStreamSource& source, unsigned count,
+                           std::vector<std::uint64_t>& offsets, const std::string& dataPath);
     // Codes the items of the file `itemPath` into the data file `dataPath`.
     SCErrorCode encodeFile(const std::string& itemPath, unsigned itemSize, unsigned count,
                            std::vector<std::uint64_t>& offsets, const std::string& dataPath);
@@ -132,6 +143,11 @@ class SCDBuilder : public SCFileBuilder {
     SymbolCountTable counts_;              // symbols of every spectrum and channel image
     ImageRunAccumulator accumulator_;      // counts the channel images into counts_
     unsigned linesAdded_ = 0;              // lines accepted so far
+    SpectrumSymbolStore spectrumSymbols_;  // the spectra's symbols, kept for the coding
+    ImageSymbolStore imageSymbols_;        // the channel images' symbols, kept for the coding
+    KeptSymbols kept_;                     // the two stores, and whether they hold every symbol
+    std::vector<SCSymbol> openRuns_;       // the accumulator's open runs when counting ended
+    std::uint64_t missingZeros_ = 0;       // zeros standing for the lines never added
 };
 
 extern template class SCDBuilder<MultiThreadingPolicy>;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <new>
+#include <vector>
 
 #include "codec/run_length.h"
 
@@ -34,6 +36,29 @@ void keepFirstError(std::atomic<int>* error, int result) {
 
 void LineBlockSpectraAction::execute() {
     const std::uint64_t spectra = std::uint64_t{block_.count} * block_.width;
+    KeptSymbols* kept = block_.kept;
+    if (kept != nullptr && kept->intact.load()) {
+        try {
+            SymbolTally tally;
+            std::vector<PackedSymbol> symbols;
+            std::vector<std::size_t> ends(spectra);
+            for (std::uint64_t i = 0; i < spectra; ++i) {
+                forEachRun(block_.lines + i * block_.depth, block_.depth,
+                           [&](const SCSymbol& symbol) {
+                               tally.add(symbol);
+                               symbols.push_back(packSymbol(symbol));
+                           });
+                ends[i] = symbols.size();
+            }
+            counts_->add(tally);
+            if (!kept->spectra->appendSpectra(symbols.data(), ends.data(), spectra)) {
+                kept->intact = false;
+            }
+            return;
+        } catch (const std::bad_alloc&) {
+            kept->intact = false;  // nothing was added to the counts yet: count them below
+        }
+    }
     SymbolTally tally;
     for (std::uint64_t i = 0; i < spectra; ++i) {
         forEachRun(block_.lines + i * block_.depth, block_.depth,
@@ -46,8 +71,26 @@ void LineBlockImagesAction::execute() {
     const int result = imageFile_->appendLines(block_.lines, block_.count);
     keepFirstError(block_.error, result);
     // The lines were laid out as channel rows when they were stored, even if a write failed.
-    if (result == SC_OK || result == SC_WRITE_ERROR) {
-        accumulator_->addRows(imageFile_->lastRows(), block_.count);
+    if (result != SC_OK && result != SC_WRITE_ERROR) {
+        return;
+    }
+    const unsigned short* rows = imageFile_->lastRows();
+    KeptSymbols* kept = block_.kept;
+    if (kept == nullptr || !kept->intact.load()) {
+        accumulator_->addRows(rows, block_.count);
+        return;
+    }
+    try {
+        std::vector<PackedSymbol> symbols;
+        std::vector<std::size_t> ends(block_.depth);
+        if (accumulator_->addRows(rows, block_.count, &symbols, ends.data()) &&
+            !kept->images->appendChannels(symbols.data(), ends.data(), block_.depth)) {
+            kept->intact = false;
+        }
+    } catch (const std::bad_alloc&) {
+        // The counts may lack part of the block: close codes the cube from the stored spectra.
+        kept->intact = false;
+        keepFirstError(block_.error, SC_ALLOCATION_ERROR);
     }
 }
 

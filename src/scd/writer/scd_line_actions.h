@@ -6,7 +6,9 @@
 #include "codec/symbol_count_table.h"
 #include "io/file_stream.h"
 #include "sc_api/processor.h"
+#include "scd/writer/image_symbol_store.h"
 #include "scd/writer/item_queue.h"
+#include "scd/writer/spectrum_symbol_store.h"
 #include "scd/writer/temporary_image_file.h"
 
 // The actions into which the SCD writers cut the work on each line (or block of lines) of a
@@ -66,12 +68,24 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
 // to the temporary spectrum file already, each as it came); LineBlockImagesAction appends the lines
 // to the temporary image file and feeds them to the image run accumulator. A failed write is kept
 // in `error` (the first one).
+//
+// With `kept`, the actions also keep the symbols they count (spectra and channel images) for
+// the coding at close, which then need not read the temporary files again. Keeping is only a
+// shortcut: when a symbol cannot be kept, `intact` turns false for good and close codes from the
+// temporary files as before.
+struct KeptSymbols {
+    SpectrumSymbolStore* spectra = nullptr;
+    ImageSymbolStore* images = nullptr;
+    std::atomic<bool> intact{false};
+};
+
 struct LineBlock {
     const unsigned short* lines = nullptr;  // `count` lines of width x depth values
     unsigned count = 0;
     unsigned width = 0;
     unsigned depth = 0;
     std::atomic<int>* error = nullptr;  // SC_OK until a write fails
+    KeptSymbols* kept = nullptr;        // where symbols are kept, if anywhere
 };
 
 class LineBlockSpectraAction : public lattix::lx_tuplink::Action {

@@ -73,7 +73,7 @@ SCErrorCode SCDMultiThreadedFileBuilder::addSpectrumLine(const unsigned short* l
         if (blockLines_ == 0) {
             // Unbuffered: the line is a block of its own, done before returning.
             waitForBlock();
-            const LineBlock block{line, 1, width(), depth(), &writeError_};
+            const LineBlock block{line, 1, width(), depth(), &writeError_, &keptSymbols()};
             lattix::lx_tuplink::ActionList actions;
             actions.add(ActionRef(new LineBlockSpectraAction(block, counts())));
             actions.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
@@ -103,7 +103,8 @@ void SCDMultiThreadedFileBuilder::sendBlock() {
         return;
     }
     std::swap(filling_, sent_);
-    const LineBlock block{sent_.get(), fillingLines_, width(), depth(), &writeError_};
+    const LineBlock block{sent_.get(), fillingLines_, width(),
+                          depth(),     &writeError_,  &keptSymbols()};
     fillingLines_ = 0;
     sentActions_.add(ActionRef(new LineBlockSpectraAction(block, counts())));
     sentActions_.add(ActionRef(new LineBlockImagesAction(block, imageFile(), accumulator())));
