@@ -76,10 +76,6 @@ SCErrorCode codeTemporarySpectra(const std::string& name, const BuildJournal::Co
     }
 }
 
-std::string temporarySpectrumSymbolsPath(const std::string& name) {
-    return name + "__tmp_spectrum_symbols";
-}
-
 std::string temporaryImageSymbolsPath(const std::string& name) {
     return name + "__tmp_image_symbols";
 }
@@ -87,7 +83,6 @@ std::string temporaryImageSymbolsPath(const std::string& name) {
 void removeBuilderTemporaries(const std::string& name) {
     std::remove(temporarySpectrumPath(name).c_str());
     std::remove(temporaryImagePath(name).c_str());
-    std::remove(temporarySpectrumSymbolsPath(name).c_str());
     std::remove(temporaryImageSymbolsPath(name).c_str());
 }
 

@@ -14,8 +14,7 @@
 // The temporary files of the line builder of cube `name`.
 std::string temporarySpectrumPath(const std::string& name);
 std::string temporaryImagePath(const std::string& name);
-// N + "__tmp_spectrum_symbols" and N + "__tmp_image_symbols": the symbols a builder keeps.
-std::string temporarySpectrumSymbolsPath(const std::string& name);
+// N + "__tmp_image_symbols": the channel images' symbols a builder keeps.
 std::string temporaryImageSymbolsPath(const std::string& name);
 
 // Codes the first `lines` lines of the temporary spectrum file of cube `name`, whose dimensions

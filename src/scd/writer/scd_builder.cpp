@@ -19,14 +19,12 @@ SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width,
       imageFile_(journal_.isOpen() ? temporaryImagePath(name) : std::string(), width, height, depth,
                  factor),
       accumulator_(width, height, depth, counts_),
-      spectrumSymbols_(journal_.isOpen() ? temporarySpectrumSymbolsPath(name) : std::string()),
       imageSymbols_(journal_.isOpen() ? temporaryImageSymbolsPath(name) : std::string(), depth) {
     if (!journal_.isOpen()) {
         return;
     }
-    kept_.spectra = &spectrumSymbols_;
     kept_.images = &imageSymbols_;
-    kept_.intact = spectrumSymbols_.isOpen() && imageSymbols_.isOpen();
+    kept_.intact = imageSymbols_.isOpen();
     open_ = imageFile_.isOpen() && openEmptyOutput(spectrumFile_, temporarySpectrumPath(name));
     if (!open_) {
         finish();
@@ -110,7 +108,6 @@ void SCDBuilder<ThreadingPolicy>::finish() {
         spectrumFile_.close();
     }
     imageFile_.close();
-    spectrumSymbols_.close();
     imageSymbols_.close();
     if (journal_.isOpen()) {
         removeBuilderTemporaries(name_);
@@ -138,11 +135,6 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::computeRoiImage(unsigned first, unsigne
 template <class ThreadingPolicy>
 SCErrorCode SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
     const std::uint64_t spectra = std::uint64_t{header_.width()} * linesAdded_;
-    if (kept_.intact.load() && spectrumSymbols_.spectra() == spectra &&
-        spectrumSymbols_.startReading()) {
-        return encodeKept(spectrumSymbols_, static_cast<unsigned>(spectra),
-                          header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
-    }
     return encodeFile(temporarySpectrumPath(name_), header_.depth(), static_cast<unsigned>(spectra),
                       header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
 }

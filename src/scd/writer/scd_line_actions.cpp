@@ -36,29 +36,6 @@ void keepFirstError(std::atomic<int>* error, int result) {
 
 void LineBlockSpectraAction::execute() {
     const std::uint64_t spectra = std::uint64_t{block_.count} * block_.width;
-    KeptSymbols* kept = block_.kept;
-    if (kept != nullptr && kept->intact.load()) {
-        try {
-            SymbolTally tally;
-            std::vector<PackedSymbol> symbols;
-            std::vector<std::size_t> ends(spectra);
-            for (std::uint64_t i = 0; i < spectra; ++i) {
-                forEachRun(block_.lines + i * block_.depth, block_.depth,
-                           [&](const SCSymbol& symbol) {
-                               tally.add(symbol);
-                               symbols.push_back(packSymbol(symbol));
-                           });
-                ends[i] = symbols.size();
-            }
-            counts_->add(tally);
-            if (!kept->spectra->appendSpectra(symbols.data(), ends.data(), spectra)) {
-                kept->intact = false;
-            }
-            return;
-        } catch (const std::bad_alloc&) {
-            kept->intact = false;  // nothing was added to the counts yet: count them below
-        }
-    }
     SymbolTally tally;
     for (std::uint64_t i = 0; i < spectra; ++i) {
         forEachRun(block_.lines + i * block_.depth, block_.depth,

@@ -8,7 +8,6 @@
 #include "sc_api/processor.h"
 #include "scd/writer/image_symbol_store.h"
 #include "scd/writer/item_queue.h"
-#include "scd/writer/spectrum_symbol_store.h"
 #include "scd/writer/temporary_image_file.h"
 
 // The actions into which the SCD writers cut the work on each line (or block of lines) of a
@@ -69,12 +68,11 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
 // to the temporary image file and feeds them to the image run accumulator. A failed write is kept
 // in `error` (the first one).
 //
-// With `kept`, the actions also keep the symbols they count (spectra and channel images) for
-// the coding at close, which then need not read the temporary files again. Keeping is only a
-// shortcut: when a symbol cannot be kept, `intact` turns false for good and close codes from the
-// temporary files as before.
+// With `kept`, LineBlockImagesAction also keeps the symbols of the channel images it counts,
+// for the coding at close, which then need not read the temporary image file again. Keeping is
+// only a shortcut: when a symbol cannot be kept, `intact` turns false for good and close codes
+// from the temporary image file as before.
 struct KeptSymbols {
-    SpectrumSymbolStore* spectra = nullptr;
     ImageSymbolStore* images = nullptr;
     std::atomic<bool> intact{false};
 };
