@@ -58,10 +58,10 @@ void LineBlockImagesAction::execute() {
         return;
     }
     try {
-        std::vector<PackedSymbol> symbols;
-        std::vector<std::size_t> ends(block_.depth);
-        if (accumulator_->addRows(rows, block_.count, &symbols, ends.data()) &&
-            !kept->images->appendChannels(symbols.data(), ends.data(), block_.depth)) {
+        kept->symbols.clear();
+        kept->ends.resize(block_.depth);
+        if (accumulator_->addRows(rows, block_.count, &kept->symbols, kept->ends.data()) &&
+            !kept->images->appendChannels(kept->symbols.data(), kept->ends.data(), block_.depth)) {
             kept->intact = false;
         }
     } catch (const std::bad_alloc&) {

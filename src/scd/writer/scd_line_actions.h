@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
 
 #include "codec/image_run_accumulator.h"
 #include "codec/symbol_count_table.h"
@@ -75,6 +76,10 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
 struct KeptSymbols {
     ImageSymbolStore* images = nullptr;
     std::atomic<bool> intact{false};
+    // A block's symbols on their way to the store, and where each channel's end; kept from
+    // block to block so that their memory is not allocated again for each.
+    std::vector<PackedSymbol> symbols;
+    std::vector<std::size_t> ends;
 };
 
 struct LineBlock {
