@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build clang-format python3
+  g++ cmake ninja-build make pkg-config dpkg-dev file clang-format python3
   libgtest-dev libbenchmark-dev
   libpng-dev libcli11-dev
   libzmq3-dev cppzmq-dev libmsgpack-cxx-dev

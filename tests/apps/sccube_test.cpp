@@ -386,8 +386,8 @@ TEST(SccubeImport, ReadsForeignCubesRefusesWrongValuesAndPointsTheStrictReaderAt
 }
 
 TEST(SccubeProgress, ShowsABarOnlyOnATerminalAndNotWithQuiet) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "needs script(1) to run the program on a terminal";
+    if (std::system("script -qec true /dev/null >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs script(1) and a pseudo-terminal to run the program on a terminal";
     }
     TempDir dir;
     writeSmallCube(dir.file("raw"), SCCubeForm::RAW_VECTOR);
