@@ -60,7 +60,9 @@ void LineBlockImagesAction::execute() {
     try {
         kept->symbols.clear();
         kept->ends.resize(block_.depth);
-        if (accumulator_->addRows(rows, block_.count, &kept->symbols, kept->ends.data()) &&
+        // A block the accumulator does not take, or one the store cannot hold, leaves the kept
+        // symbols short of it: they are not used.
+        if (!accumulator_->addRows(rows, block_.count, &kept->symbols, kept->ends.data()) ||
             !kept->images->appendChannels(kept->symbols.data(), kept->ends.data(), block_.depth)) {
             kept->intact = false;
         }
