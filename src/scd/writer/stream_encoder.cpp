@@ -150,6 +150,42 @@ class ChunkWriter {
     bool allWritten_ = true;
 };
 
+// The pipeline of both encoders: load(chunk, remaining) fills the chunks in turn on the calling
+// thread and returns the items it loaded (0 ends the loading); `workers` encoder workers code
+// them, and the chunks are written strictly in item order. `chunks` outlives the processor.
+template <class Chunk, class Load>
+bool codeChunksInOrder(std::vector<tuplink::AutoRef<Chunk>>& chunks, unsigned workers,
+                       unsigned count, std::vector<std::uint64_t>& offsets, OutputFileStream& out,
+                       Load load) {
+    Processor encoders(workers);
+    ChunkWriter writer(out, offsets);
+    std::deque<Chunk*> coding;  // chunks posted, oldest first
+    auto writeOldest = [&] {
+        Chunk* oldest = coding.front();
+        coding.pop_front();
+        encoders.wait(ActionRef(oldest), 0);
+        writer.write(*oldest);
+    };
+    unsigned remaining = count;
+    for (std::size_t next = 0; remaining != 0; next = (next + 1) % chunks.size()) {
+        Chunk& chunk = *chunks[next];
+        if (coding.size() == chunks.size()) {
+            writeOldest();  // the oldest chunk is `chunk`
+        }
+        const unsigned loaded = load(chunk, remaining);
+        if (loaded == 0) {
+            break;
+        }
+        remaining -= loaded;
+        encoders.post(ActionRef(&chunk));
+        coding.push_back(&chunk);
+    }
+    while (!coding.empty()) {
+        writeOldest();
+    }
+    return writer.allWritten() && remaining == 0;
+}
+
 // One chunk of symbol streams and their coded streams: loaded and written by the calling
 // thread, coded by one encoder worker.
 class SymbolChunkEncoder : public Action {
@@ -204,42 +240,19 @@ bool encodeSymbolChunks(SymbolStreamSource& source, unsigned count,
     for (unsigned i = 0; i < workers + 1; ++i) {
         chunks.emplace_back(new SymbolChunkEncoder(table));
     }
-    Processor encoders(workers);
-    ChunkWriter writer(out, offsets);
-    std::deque<SymbolChunkEncoder*> coding;  // chunks posted, oldest first
-    auto writeOldest = [&] {
-        SymbolChunkEncoder* oldest = coding.front();
-        coding.pop_front();
-        encoders.wait(ActionRef(oldest), 0);
-        writer.write(*oldest);
-    };
-    unsigned remaining = count;
-    bool delivered = true;
-    for (std::size_t next = 0; remaining != 0 && delivered; next = (next + 1) % chunks.size()) {
-        SymbolChunkEncoder& chunk = *chunks[next];
-        if (coding.size() == chunks.size()) {
-            writeOldest();  // the oldest chunk is `chunk`
-        }
-        chunk.clear();
-        while (remaining != 0 && chunk.count() < kMostChunkItems &&
-               chunk.symbols().size() < kChunkValues) {
-            delivered = source.appendNext(chunk.symbols());
-            if (!delivered) {
-                break;
+    bool failed = false;  // once the source fails, no stream after it is read
+    return codeChunksInOrder(
+        chunks, workers, count, offsets, out, [&](SymbolChunkEncoder& chunk, unsigned remaining) {
+            chunk.clear();
+            while (!failed && chunk.count() < remaining && chunk.count() < kMostChunkItems &&
+                   chunk.symbols().size() < kChunkValues) {
+                failed = !source.appendNext(chunk.symbols());
+                if (!failed) {
+                    chunk.endItem();
+                }
             }
-            chunk.endItem();
-            --remaining;
-        }
-        if (chunk.count() == 0) {
-            break;
-        }
-        encoders.post(ActionRef(&chunk));
-        coding.push_back(&chunk);
-    }
-    while (!coding.empty()) {
-        writeOldest();
-    }
-    return writer.allWritten() && remaining == 0;
+            return chunk.count();
+        });
 }
 
 // reader.read, clamped to `wanted`; a failure or an exception gives -1.
@@ -268,35 +281,16 @@ bool encodeChunks(SCItemReader& reader, unsigned count, std::vector<std::uint64_
     if (chunks.empty()) {
         return false;
     }
-    Processor encoders(workers);
-    ChunkWriter writer(out, offsets);
-    std::deque<ChunkEncoder*> coding;  // chunks posted, oldest first
-    auto writeOldest = [&] {
-        ChunkEncoder* oldest = coding.front();
-        coding.pop_front();
-        encoders.wait(ActionRef(oldest), 0);
-        writer.write(*oldest);
-    };
-    unsigned remaining = count;
-    for (std::size_t next = 0; remaining != 0; next = (next + 1) % chunks.size()) {
-        ChunkEncoder& chunk = *chunks[next];
-        if (coding.size() == chunks.size()) {
-            writeOldest();  // the oldest chunk is `chunk`
-        }
-        const unsigned wanted = std::min(chunk.capacity(), remaining);
-        const int delivered = readItems(reader, chunk.items(), wanted);
-        if (delivered <= 0) {
-            break;
-        }
-        remaining -= static_cast<unsigned>(delivered);
-        chunk.load(static_cast<unsigned>(delivered));
-        encoders.post(ActionRef(&chunk));
-        coding.push_back(&chunk);
-    }
-    while (!coding.empty()) {
-        writeOldest();
-    }
-    return writer.allWritten() && remaining == 0;
+    return codeChunksInOrder(
+        chunks, workers, count, offsets, out, [&](ChunkEncoder& chunk, unsigned remaining) {
+            const int delivered =
+                readItems(reader, chunk.items(), std::min(chunk.capacity(), remaining));
+            if (delivered <= 0) {
+                return 0u;
+            }
+            chunk.load(static_cast<unsigned>(delivered));
+            return static_cast<unsigned>(delivered);
+        });
 }
 
 }  // namespace
