@@ -252,15 +252,26 @@ SCErrorCode FragmentedSCDFile::readImages(unsigned first, unsigned count, unsign
     }
     const std::uint64_t imageSize = std::uint64_t{width()} * height();
     std::fill_n(out, imageSize * count, static_cast<unsigned short>(0));
+    // Without pixels or areas nothing is stored: the work must not follow the claimed depth.
+    if (imageSize == 0 || areas_.size() == 1) {
+        return SC_OK;
+    }
+    SCErrorCode result = SC_OK;
     try {
         std::vector<unsigned> channels;
         std::vector<unsigned short*> images;
-        for (unsigned k = 0; k < count; ++k) {
-            channels.push_back(first + k);
-            images.push_back(out + k * imageSize);
+        for (std::uint64_t done = 0; done < count; done += kChannelChunk) {
+            channels.clear();
+            images.clear();
+            for (std::uint64_t k = done; k < std::min<std::uint64_t>(count, done + kChannelChunk);
+                 ++k) {
+                channels.push_back(static_cast<unsigned>(first + k));
+                images.push_back(out + k * imageSize);
+            }
+            result = worse(result, readImagesAt(channels, images));
         }
-        return readImagesAt(channels, images);
     } catch (const std::exception&) {
         return SC_ALLOCATION_ERROR;
     }
+    return result;
 }

@@ -23,6 +23,9 @@ class Comparison {
 
     SCStatus run() {
         const std::optional<std::uint64_t> values = checkedProduct(w_, h_, d_);
+        if (values == std::uint64_t{0}) {
+            return {};  // an empty cube: nothing to compare, whatever its other dimensions
+        }
         images_ = allocateSamples<unsigned short>(values.value_or(~std::uint64_t{0}));
         std::unique_ptr<unsigned short[]> line = allocateSamples<unsigned short>(w_ * d_);
         if (!images_ || !line) {
