@@ -77,9 +77,10 @@ class SC_API_EXPORT SCD {
     // nothing, when the reader is not open or the temporary file cannot be created, and
     // SC_FILE_ERROR when the reader fails or a file of the cube cannot be created;
     // SC_WRITE_ERROR when a write fails or the reader throws; SC_ALLOCATION_ERROR when memory
-    // runs out. A failed encoding leaves no header of that name (an older cube is withdrawn
-    // before its data files are replaced) and removes its data files. Any number of
-    // encodings, builders and readers may run at once.
+    // runs out, and at once, creating nothing, when the header's offset indexes (8 bytes per
+    // spectrum and per channel) would not fit in the machine's memory. A failed encoding leaves no
+    // header of that name (an older cube is withdrawn before its data files are replaced) and
+    // removes its data files. Any number of encodings, builders and readers may run at once.
     static int encode(SCSpectrumReader& reader, const std::string& name);
 
     // A builder that writes the SCD cube `name` line by line (lines in row order, at most

@@ -7,6 +7,10 @@
 #include <new>
 #include <optional>
 
+#if __has_include(<unistd.h>)
+#include <unistd.h>
+#endif
+
 // Heap buffers for sample data whose sizes come from cube dimensions. Sizes are products of
 // 32-bit dimensions, so they are computed in 64 bits and checked before anything is allocated:
 // an oversized request yields a null buffer, never an exception or a wrapped size.
@@ -44,4 +48,20 @@ std::unique_ptr<T[]> allocateZeroedSamples(std::uint64_t count) {
         return nullptr;
     }
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]());
+}
+
+// Whether `bytes` could be held in memory at once: no more than the machine's physical memory,
+// where the system tells it. Memory is handed out lazily, so a larger buffer may well be
+// allocated and then end the process when it is filled: this is checked before such work.
+inline bool fitsInMemory(std::uint64_t bytes) {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && pageSize > 0) {
+        const auto physical =
+            checkedProduct(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize));
+        return !physical || bytes <= *physical;
+    }
+#endif
+    return true;
 }

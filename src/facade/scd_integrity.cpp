@@ -9,10 +9,6 @@
 #include "sc_api/sc_file.h"
 #include "sc_api/scd.h"
 
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#endif
-
 namespace {
 
 // Both views of a whole cube hold the value of pixel (x, y) in channel k at (k * H + y) * W + x.
@@ -27,21 +23,6 @@ void logOpenFailure(const std::string& name) {
     logger.error() << "ERROR : "
                    << "checkIntegrity : the SCD " << name << " can't be open" << std::endl;
     logger.unlock();
-}
-
-// Whether `bytes` could be held in memory at once: no more than the machine's physical memory,
-// where the system tells it.
-bool fitsInMemory(std::uint64_t bytes) {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && pageSize > 0) {
-        const auto physical =
-            checkedProduct(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize));
-        return !physical || bytes <= *physical;
-    }
-#endif
-    return true;
 }
 
 class IntegrityCheck {

@@ -33,7 +33,10 @@ std::uint32_t low32(float value) {
 
 SCErrorCode writeImageByImage(const SCCube& cube, OutputFileStream& out) {
     const std::uint64_t pixels = std::uint64_t{cube.width()} * cube.height();
-    auto image = allocateSamples<unsigned short>(cube.depth() != 0 ? pixels : 0);
+    if (pixels == 0) {
+        return SC_OK;  // no value to write, whatever the depth
+    }
+    auto image = allocateSamples<unsigned short>(pixels);
     if (!image) {
         return SC_ALLOCATION_ERROR;
     }

@@ -1,5 +1,7 @@
 #include "sc_api/sc_cube_conversion.h"
 
+#include <string>
+
 #include "sc_api/sc_energy_calibration.h"
 #include "sc_api/sc_error_text.h"
 #include "sc_api/sc_raw_io.h"
@@ -15,6 +17,11 @@ SCStatus encodeScd(SCFile& cube, const std::string& base, SCProgress* progress) 
     const int result = SCD::encode(source, base);
     if (source.stopped()) {
         return {SCProblem::INTERRUPTED, {}};
+    }
+    if (result == SC_ALLOCATION_ERROR) {
+        return {SCProblem::OUT_OF_MEMORY,
+                {},
+                "the compressed cube needs more memory than the machine has"};
     }
     if (result != SC_OK) {
         return {SCProblem::WRITE_FAILED, base + SCD::HEADER_EXTENSION, scErrorText(result)};
@@ -57,6 +64,14 @@ SCStatus SCCubeConversion::convert(const std::string& input, const std::string& 
     SCOpenedCube opened = SCCubeProbe::open(input);
     if (!opened.status.ok()) {
         return opened.status;
+    }
+    const SCFile& cube = *opened.cube;
+    if (to != SCCubeForm::SCD && (cube.width() == 0 || cube.height() == 0 || cube.depth() == 0)) {
+        // The raw readers refuse such a cube: the output could never be opened.
+        return {SCProblem::UNSUPPORTED_LAYOUT, outputBase,
+                "a raw cube cannot have a zero dimension, and this one is " +
+                    std::to_string(cube.width()) + " x " + std::to_string(cube.height()) + " x " +
+                    std::to_string(cube.depth())};
     }
     StagedOutput output(outputBase, to);
     SCStatus status = output.prepare(SCCubeProbe::files(opened.base, opened.form), replace);

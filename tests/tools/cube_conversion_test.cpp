@@ -2,10 +2,13 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <fstream>
 
+#include "sc_api/fragmented_scd_header.h"
 #include "sc_api/raw_to_scd.h"
 #include "sc_api/sc_cube_conversion.h"
 #include "sc_api/sc_energy_calibration.h"
+#include "sc_api/scd.h"
 #include "support/cube_fixtures.h"
 #include "support/raw_cube_files.h"
 #include "support/scd_writers.h"
@@ -147,6 +150,30 @@ TEST(CubeConversion, AFullDiskOrAMissingDirectoryLeavesNothing) {
                                                       SCCubeForm::SCD, false, nullptr);
     EXPECT_EQ(status.problem, SCProblem::MISSING_FILE);
     EXPECT_EQ(status.file, dir.file("no/such/out.scdh"));
+}
+
+// An empty fragmented cube may claim billions of channels: a raw output could never be opened,
+// and a compressed one would hold 8 bytes per claimed channel in its index. Either is refused
+// at once, creating nothing; the encoder checks its indexes against the machine's memory.
+TEST(CubeConversion, AnEmptyCubeOfBillionsOfChannelsIsRefusedAtOnce) {
+    TempDir dir;
+    {
+        std::ofstream header(dir.file("empty.scdh"), std::ios::binary);
+        ASSERT_EQ(FragmentedSCDHeader(0, 0, 4'000'000'000u, 1.0f).write(header), SC_OK);
+    }
+    const std::set<std::string> before = filesIn(dir.path());
+    for (SCCubeForm to : {SCCubeForm::RAW_VECTOR, SCCubeForm::RAW_IMAGE}) {
+        const SCStatus status =
+            SCCubeConversion::convert(dir.file("empty"), dir.file("out"), to, false, nullptr);
+        EXPECT_EQ(status.problem, SCProblem::UNSUPPORTED_LAYOUT) << scCubeFormText(to);
+        EXPECT_NE(status.detail.find("0 x 0 x 4000000000"), std::string::npos) << status.detail;
+    }
+    ReferenceCube huge;
+    huge.width = huge.height = huge.depth = 0xFFFFFFFFu;
+    MemorySpectrumReader reader(huge);
+    EXPECT_EQ(SCD::encode(reader, dir.file("out")), SC_ALLOCATION_ERROR);
+    EXPECT_TRUE(reader.requestedCounts.empty());
+    EXPECT_EQ(filesIn(dir.path()), before);
 }
 
 }  // namespace
