@@ -76,6 +76,9 @@ bool FragmentedSCDFile::areasFitTheCube() const {
 }
 
 bool FragmentedSCDFile::mapGivesPixelsToCoveringAreas() const {
+    if (width() == 0) {
+        return true;  // no pixel to map, however many empty lines are claimed
+    }
     std::vector<Rect> covered(areas_.size());
     for (unsigned i = 1; i < areas_.size(); ++i) {
         const auto [ox, oy] = header_.getOrigin(i);

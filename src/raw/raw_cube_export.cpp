@@ -72,14 +72,17 @@ SCErrorCode writeSpectrumBySpectrum(const SCCube& cube, OutputFileStream& out) {
     const unsigned w = cube.width();
     const unsigned d = cube.depth();
     const std::uint64_t lineValues = cube.height() != 0 ? std::uint64_t{w} * d : 0;
+    if (lineValues == 0) {
+        return SC_OK;  // no value to write, however many empty lines are claimed
+    }
     auto line = allocateSamples<float>(lineValues);
     if (!line) {
         return SC_ALLOCATION_ERROR;
     }
     std::vector<SpectrumView> views;
     std::vector<SCSpectrum*> row;
-    views.reserve(lineValues != 0 ? w : 0);
-    for (unsigned x = 0; x < w && lineValues != 0; ++x) {
+    views.reserve(w);
+    for (unsigned x = 0; x < w; ++x) {
         views.emplace_back(line.get() + std::uint64_t{x} * d, d);
         row.push_back(&views.back());
     }

@@ -28,7 +28,7 @@ std::vector<Rect> areasOf(const std::string& base) {
 
 std::uint64_t countAcquired(const SCFile& cube) {
     std::uint64_t acquired = 0;
-    for (unsigned y = 0; y < cube.height(); ++y) {
+    for (unsigned y = 0; cube.width() != 0 && y < cube.height(); ++y) {
         for (unsigned x = 0; x < cube.width(); ++x) {
             acquired += cube.isAcquired(x, y) ? 1 : 0;
         }

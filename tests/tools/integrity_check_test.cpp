@@ -27,14 +27,14 @@ TEST(IntegrityCheck, CubesOfEveryFormAgreeWithThemselves) {
     }
 }
 
-// A fragmented cube without pixels or areas claims a depth that no file backs: reading and
-// checking it must cost nothing, not one step per claimed channel.
+// A fragmented cube without pixels or areas claims lines and a depth that no file backs:
+// opening, reading and checking it must cost nothing, not one step per claimed line or channel.
 TEST(IntegrityCheck, AnEmptyCubeOfBillionsOfChannelsIsCheckedAtOnce) {
     TempDir dir;
     const unsigned depth = 4'000'000'000u;
     {
         std::ofstream header(dir.file("cube.scdh"), std::ios::binary);
-        ASSERT_EQ(FragmentedSCDHeader(0, 0, depth, 1.0f).write(header), SC_OK);
+        ASSERT_EQ(FragmentedSCDHeader(0, 800'000'000u, depth, 1.0f).write(header), SC_OK);
     }
     const std::unique_ptr<SCFile> cube(SCD::openSCD(dir.file("cube")));
     ASSERT_TRUE(cube);
