@@ -91,6 +91,11 @@ int runImage(const ImageOptions& options) {
         }
         area = *parsed;
     }
+    if (area.width == 0 || area.height == 0) {
+        return reportFailure(options.cube + ": an image of " + std::to_string(area.width) + " x " +
+                                 std::to_string(area.height) + " pixels cannot be written",
+                             EXIT_USAGE);
+    }
     std::vector<std::uint16_t> roi(std::size_t{area.width} * area.height);
     const SCErrorCode result = options.area.empty()
                                    ? cube.computeRoiImage(first, count, roi.data())

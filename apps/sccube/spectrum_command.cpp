@@ -141,6 +141,12 @@ int runSpectrum(const SpectrumOptions& options) {
     if (!opened.status.ok()) {
         return reportFailure(opened.status);
     }
+    if (std::uint64_t{opened.cube->width()} * opened.cube->height() == 0) {
+        // Every position lies outside; the spectrum's claimed depth is not even allocated.
+        return reportFailure(
+            options.cube + ": " + scErrorText(SC_OUT_OF_RANGE) + " (the cube has no pixel)",
+            EXIT_USAGE);
+    }
     SCAllocatedSpectrum spectrum(opened.cube->depth());
     spectrum.reset();
     std::int64_t pixels = 0;

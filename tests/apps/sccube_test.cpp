@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sc_api/fragmented_scd_header.h"
 #include "sc_api/sc_energy_calibration.h"
 #include "sc_api/sc_integrity_check.h"
 #include "sc_api/sc_spectrum.h"
@@ -336,6 +337,29 @@ TEST(SccubeCheck, ExitsZeroOnlyWhenSpectraAndImagesAgree) {
         << run.out;
     EXPECT_NE(run.out.find("6 of 24 values differ"), std::string::npos) << run.out;
     EXPECT_TRUE(failsWith(sccube(dir, {"check", "nothing"}), 3, "nothing"));
+}
+
+// A fragmented cube without pixels may claim any number of lines and channels; every command
+// answers at once, and those that need a pixel say that there is none.
+TEST(SccubeEmptyCube, EveryCommandAnswersAtOnceWhateverTheClaims) {
+    TempDir dir;
+    {
+        std::ofstream header(dir.file("empty.scdh"), std::ios::binary);
+        ASSERT_EQ(FragmentedSCDHeader(0, 800'000'000u, 4'000'000'000u, 1.0f).write(header), SC_OK);
+    }
+    ProgramRun run = sccube(dir, {"info", "empty"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("0 x 800000000 pixels, 4000000000 channels"), std::string::npos)
+        << run.out;
+    run = sccube(dir, {"check", "empty"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(failsWith(sccube(dir, {"spectrum", "empty", "--at", "0,0"}), 2, "no pixel"));
+    EXPECT_TRUE(
+        failsWith(sccube(dir, {"image", "empty", "--channels", "0:10", "--output", "roi.png"}), 2,
+                  "an image of 0 x 800000000 pixels cannot be written"));
+    EXPECT_TRUE(failsWith(sccube(dir, {"convert", "empty", "raw", "--to", "raw-vector"}), 4,
+                          "a raw cube cannot have a zero dimension"));
+    EXPECT_EQ(cubeFiles(dir), std::set<std::string>{"empty.scdh"});
 }
 
 TEST(SccubeRm, RemovesEveryFileOfTheCubeAndNothingElse) {
