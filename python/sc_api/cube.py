@@ -221,6 +221,9 @@ def _dask_array(path, shape, chunks, scaled, dtype):
     from dask.highlevelgraph import HighLevelGraph
 
     dtype = dtype if scaled else np.dtype(np.uint16)
+    if 0 in shape:
+        # An empty cube is one empty chunk, however large its other dimensions are claimed.
+        chunks = (-1, -1, -1)
     chunks = da.core.normalize_chunks(chunks, shape, dtype=dtype)
     # Each array gets a graph of its own: the files may change between two calls.
     name = "sc_api-read-" + tokenize(path, chunks, scaled, uuid.uuid4().hex)

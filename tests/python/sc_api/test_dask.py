@@ -32,6 +32,17 @@ def test_scaled_dask_arrays_and_default_chunks(cube_dir):
     np.testing.assert_array_equal(counts.compute(scheduler="sync"), expected_for("scaled.scdh"))
 
 
+def test_an_empty_cube_is_one_empty_chunk_whatever_its_claims(tmp_path):
+    # A fragmented cube of 0 x 800000000 pixels and 4000000000 channels, without areas.
+    (tmp_path / "empty.scdh").write_bytes(bytes.fromhex(
+        "46444353010000000200000000000000000000000008af2f00286bee0000803f0000000000000000"))
+    with sc_api.open(tmp_path / "empty.scdh") as cube:
+        assert cube.shape == (800_000_000, 0, 4_000_000_000)
+        lazy = cube.to_dask()
+    assert lazy.chunks == ((800_000_000,), (0,), (4_000_000_000,))
+    assert lazy.sum().compute(scheduler="sync") == 0
+
+
 def test_a_local_cluster_of_worker_processes_computes_what_numpy_computes(cube_dir, tmp_path):
     from distributed import Client, LocalCluster
 
