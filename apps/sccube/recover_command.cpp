@@ -18,8 +18,13 @@ bool RecoverCommand::parsed() const {
 int RecoverCommand::run() const {
     const int result = SCD::recover(name_);
     if (result < 0) {
+        const char* why = result == SC_FILE_ERROR
+                              ? "no interrupted acquisition, or one still running"
+                          : result == SC_FORMAT_ERROR     ? "its journal or area map is damaged"
+                          : result == SC_ALLOCATION_ERROR ? "not enough memory for its indexes"
+                                                          : "the cube could not be written";
         std::cerr << "sccube recover: nothing recovered for " << name_ << " (code " << result
-                  << "; no interrupted acquisition, one still running, or a write failed)\n";
+                  << "; " << why << "); the temporaries are kept\n";
         return 1;
     }
     std::cout << name_ << ": " << result << " line" << (result == 1 ? "" : "s") << " recovered\n";

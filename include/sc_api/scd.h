@@ -105,8 +105,10 @@ class SC_API_EXPORT SCD {
     // is byte for byte what the builder's close() would have written for those lines; the
     // temporaries are removed afterwards. Returns the number of lines recovered (0 or more), or
     // SC_FILE_ERROR when there is nothing to recover or a builder of the cube still runs,
-    // SC_FORMAT_ERROR for a damaged map, or the failure of writing the cube (the temporaries
-    // then stay, and recover may be called again).
+    // SC_FORMAT_ERROR for a damaged map or a journal whose dimensions disagree with the
+    // builder's temporary image file, SC_ALLOCATION_ERROR when the cube's offset indexes would
+    // not fit in memory, or the failure of writing the cube (the temporaries then stay, and
+    // recover may be called again).
     static int recover(const std::string& name);
 
     // A new loader for the registry: it opens the cube whose header file is `path` (ending

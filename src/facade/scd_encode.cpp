@@ -1,6 +1,5 @@
 #include <new>
 
-#include "api/sample_buffer.h"
 #include "sc_api/sc_spectrum_reader.h"
 #include "sc_api/scd.h"
 #include "scd/writer/batch_encoding.h"
@@ -10,12 +9,7 @@ int SCD::encode(SCSpectrumReader& reader, const std::string& name) {
     if (!reader.isOpen()) {
         return SC_FILE_ERROR;
     }
-    // The header's offset indexes, one entry per spectrum and per channel image, are held in
-    // memory until the header is written.
-    const std::optional<std::uint64_t> pixels = checkedProduct(reader.width(), reader.height());
-    const std::optional<std::uint64_t> indexBytes =
-        pixels ? checkedProduct(*pixels + reader.depth(), sizeof(std::uint64_t)) : std::nullopt;
-    if (!indexBytes || !fitsInMemory(*indexBytes)) {
+    if (!cubeIndexesFitInMemory(reader.width(), reader.height(), reader.depth())) {
         return SC_ALLOCATION_ERROR;
     }
     try {

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,6 +212,55 @@ TEST(SCDRecover, RecoveringAnAbandonedBuilderGivesTheCubeCloseWouldHaveWritten) 
     }
     EXPECT_EQ(SCD::recover(dir.file("abandoned")), 17);
     EXPECT_TRUE(sameSCDFiles(dir.file("abandoned"), dir.file("closed")));
+}
+
+// A damaged journal claims dimensions that its temporaries cannot hold: the recovery refuses at
+// once, keeping every temporary, instead of coding by the claims (and exhausting the machine,
+// or losing the stored lines). With the journal mended, the lines are all there.
+TEST(SCDRecover, ADamagedJournalIsRefusedAndLosesNothing) {
+    TempDir dir;
+    const ReferenceCube cube = sourceCube(17);
+    ASSERT_TRUE(buildWithBuilder(dir.file("closed"), cube));
+    const std::string base = dir.file("abandoned");
+    {
+        auto builder = SCD::getBuilder(base, kWidth, kHeight, kDepth, 0.5f);
+        ASSERT_TRUE(builder);
+        for (unsigned y = 0; y < cube.acquiredLines; ++y) {
+            ASSERT_EQ(builder->addSpectrumLine(cube.values.data() + y * kWidth * kDepth), SC_OK);
+        }
+    }
+    const std::string journalPath = base + "__tmp_journal";
+    const std::string journal = readFileText(journalPath);
+    const std::set<std::string> temporaries = filesIn(dir.path());
+    // Byte offsets of the journal's width, height and depth, and what they are made to claim.
+    const struct {
+        std::size_t offset;
+        std::uint32_t claim;
+    } damages[] = {{8, 0xFFFFFFFFu}, {12, 0xFFFFFFFFu}, {16, 0xFFFFFFFFu}, {8, 0}, {16, 0}};
+    for (const auto& damage : damages) {
+        for (bool withImageFile : {true, false}) {
+            std::string damaged = journal;
+            for (int i = 0; i < 4; ++i) {
+                damaged[damage.offset + i] = static_cast<char>(damage.claim >> (8 * i));
+            }
+            writeFileText(journalPath, damaged);
+            std::string imageFile;
+            if (!withImageFile) {
+                imageFile = readFileText(base + "__tmp_image_file.raw");
+                std::remove((base + "__tmp_image_file.raw").c_str());
+            }
+            const int result = SCD::recover(base);
+            EXPECT_TRUE(result == SC_FORMAT_ERROR || result == SC_ALLOCATION_ERROR)
+                << result << " for " << damage.claim << " at " << damage.offset;
+            if (!withImageFile) {
+                writeFileText(base + "__tmp_image_file.raw", imageFile);
+            }
+            EXPECT_EQ(filesIn(dir.path()), temporaries);
+        }
+    }
+    writeFileText(journalPath, journal);
+    EXPECT_EQ(SCD::recover(base), 17);
+    EXPECT_TRUE(sameSCDFiles(base, dir.file("closed")));
 }
 
 TEST(SCDRecover, ASecondBuilderOfACubeBeingBuiltIsRefused) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "api/sample_buffer.h"
@@ -45,6 +46,12 @@ int readItems(SCSpectrumReader& reader, unsigned short* buffer, unsigned count) 
 }
 
 }  // namespace
+
+bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth) {
+    const std::uint64_t entries = std::uint64_t{width} * height + depth;
+    const std::optional<std::uint64_t> bytes = checkedProduct(entries, sizeof(std::uint64_t));
+    return bytes && fitsInMemory(*bytes);
+}
 
 BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name)
     : name_(name),

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+
+#include "api/sample_buffer.h"
 
 #include "sc_api/sc_spectrum_reader.h"
 #include "scd/writer/batch_encoding.h"
@@ -45,6 +48,31 @@ std::uint64_t wholeLinesIn(const std::string& path, std::uint64_t lineBytes) {
     return lineBytes == 0 ? UINT64_MAX : size / lineBytes;
 }
 
+// Whether the journal's dimensions are those of the builder's temporary image file, which the
+// builder sized to the whole cube (width x height x depth 16-bit values) when it started. The
+// file holds no line the recovery needs, but it is the one witness of the dimensions: a journal
+// that disagrees with it is damaged, and coding by its dimensions would lose or invent data.
+// A missing file (the builder died before making it, or while removing its temporaries) says
+// nothing either way.
+bool imageFileMatches(const std::string& name, const BuildJournal::Contents& cube) {
+    SystemInputFileStream file(temporaryImagePath(name));
+    if (!file.isOpen()) {
+        return true;
+    }
+    const std::optional<std::uint64_t> values =
+        checkedProduct(std::uint64_t{cube.width} * cube.height, cube.depth);
+    return values && file.size() == *values * sizeof(unsigned short);
+}
+
+// Whether the temporary spectrum file holds no more than `height` lines of `lineBytes` bytes, as
+// the builder appends them: more data than the journal's cube can hold means a damaged journal.
+bool spectrumFileFits(const std::string& name, unsigned height, std::uint64_t lineBytes) {
+    SystemInputFileStream file(temporarySpectrumPath(name));
+    const std::uint64_t size = file.isOpen() ? file.size() : 0;
+    const std::optional<std::uint64_t> most = checkedProduct(height, lineBytes);
+    return size != FileStream::INVALID_POSITION && (!most || size <= *most);
+}
+
 }  // namespace
 
 std::string temporarySpectrumPath(const std::string& name) {
@@ -60,6 +88,9 @@ SCErrorCode codeTemporarySpectra(const std::string& name, const BuildJournal::Co
     const std::uint64_t lineBytes = std::uint64_t{cube.width} * cube.depth * 2;
     if (lines > cube.height || wholeLinesIn(temporarySpectrumPath(name), lineBytes) < lines) {
         return SC_FILE_ERROR;
+    }
+    if (!cubeIndexesFitInMemory(cube.width, cube.height, cube.depth)) {
+        return SC_ALLOCATION_ERROR;
     }
     try {
         TemporarySpectrumReader reader(temporarySpectrumPath(name), cube, lines);
@@ -93,6 +124,9 @@ int recoverSCDCube(const std::string& name) {
     }
     const BuildJournal::Contents& cube = journal.contents();
     const std::uint64_t lineBytes = std::uint64_t{cube.width} * cube.depth * 2;
+    if (!imageFileMatches(name, cube) || !spectrumFileFits(name, cube.height, lineBytes)) {
+        return SC_FORMAT_ERROR;
+    }
     // The journal is written after each line's data; without a sync before a power loss the
     // data may be shorter than it says.
     const auto lines = static_cast<unsigned>(

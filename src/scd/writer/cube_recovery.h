@@ -20,7 +20,8 @@ std::string temporaryImageSymbolsPath(const std::string& name);
 // Codes the first `lines` lines of the temporary spectrum file of cube `name`, whose dimensions
 // and factor are `cube`, into the cube `name`, published header last. SC_OK, or the failure
 // (SC_FILE_ERROR when the file is missing or shorter than those lines, SC_WRITE_ERROR,
-// SC_ALLOCATION_ERROR); the temporaries are left as they are either way.
+// SC_ALLOCATION_ERROR, also when the cube's indexes would not fit in memory); the temporaries
+// are left as they are either way.
 SCErrorCode codeTemporarySpectra(const std::string& name, const BuildJournal::Contents& cube,
                                  unsigned lines);
 
@@ -31,5 +32,6 @@ void removeBuilderTemporaries(const std::string& name);
 // close()): takes the journal's lock, codes the lines that the journal and the temporary
 // spectrum file both hold, then removes the temporaries and the journal. Returns the number of
 // lines recovered (0 or more), or SC_FILE_ERROR when there is no journal, it is damaged, or a
-// builder still holds it; other failures as codeTemporarySpectra, the temporaries then kept.
+// builder still holds it; SC_FORMAT_ERROR when its dimensions disagree with the size of the
+// temporary image file; other failures as codeTemporarySpectra, the temporaries then kept.
 int recoverSCDCube(const std::string& name);
