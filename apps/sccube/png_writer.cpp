@@ -3,7 +3,9 @@
 #include <png.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -90,8 +92,19 @@ std::string readPngLuminance(const std::string& path, unsigned& width, unsigned&
     if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
         return image.message[0] != '\0' ? std::string(image.message) : "cannot read";
     }
+    // Every row of a PNG holds a filter byte and at least one bit per pixel, and deflate packs
+    // at most 1032 bytes into one: dimensions that the file cannot hold are refused before the
+    // pixels are allocated.
+    std::error_code error;
+    const std::uint64_t fileBytes = std::filesystem::file_size(path, error);
+    const std::uint64_t leastRowBytes = 1 + (std::uint64_t{image.width} + 7) / 8;
+    if (error || std::uint64_t{image.height} * leastRowBytes / 1032 > fileBytes) {
+        png_image_free(&image);
+        return "damaged: " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+               " pixels cannot be stored in " + std::to_string(fileBytes) + " bytes";
+    }
     image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    std::vector<png_byte> pixels(std::size_t{image.width} * image.height * 3);
     if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
         png_image_free(&image);
         return image.message;

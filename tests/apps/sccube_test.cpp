@@ -362,6 +362,23 @@ TEST(SccubeEmptyCube, EveryCommandAnswersAtOnceWhateverTheClaims) {
     EXPECT_EQ(cubeFiles(dir), std::set<std::string>{"empty.scdh"});
 }
 
+// A 74-byte PNG whose header claims 200000 x 200000 pixels: no file that small can hold them,
+// so the mask is refused before its pixels are allocated (gigabytes, before this was checked).
+TEST(SccubeSpectrum, AMaskClaimingMorePixelsThanItsFileCanHoldIsRefused) {
+    TempDir dir;
+    writeSmallCube(dir.file("cube"), SCCubeForm::SCD);
+    const char* hex =
+        "89504e470d0a1a0a0000000d4948445200030d4000030d400100000000d140b5a70000001149444154789c"
+        "63601805a360140c77000003e80001b3a6d3460000000049454e44ae426082";
+    std::string png;
+    for (const char* p = hex; p[0] != '\0' && p[1] != '\0'; p += 2) {
+        png += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
+    }
+    writeFileText(dir.file("huge.png"), png);
+    EXPECT_TRUE(failsWith(sccube(dir, {"spectrum", "cube", "--mask", "huge.png"}), 4,
+                          "200000 x 200000 pixels cannot be stored in 74 bytes"));
+}
+
 TEST(SccubeRm, RemovesEveryFileOfTheCubeAndNothingElse) {
     TempDir dir;
     writeSmallCube(dir.file("tiled"), SCCubeForm::FRAGMENTED_SCD);
