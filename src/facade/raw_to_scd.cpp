@@ -4,6 +4,7 @@
 #include "raw/raw_file_spectrum_reader.h"
 #include "sc_api/sc_raw_io.h"
 #include "sc_api/scd.h"
+#include "scd/writer/batch_encoding.h"
 
 int RawToSCD::encode(const std::string& rawName, const std::string& scdName) {
     SCRawFileSpectrumReader reader;
@@ -14,7 +15,8 @@ int RawToSCD::encode(const std::string& rawName, const std::string& scdName) {
     if (!hasRawDataFile(dataPath, reader.header()) || !reader.open(dataPath)) {
         return SC_FILE_ERROR;
     }
-    const int result = SCD::encode(reader, scdName);
+    // The reader is this call's own: it may be read once, its spectra's symbols kept meanwhile.
+    const int result = encodeBatch(reader, scdName, BatchEncoding::SourceReads::kOnce);
     reader.close();
     return result;
 }

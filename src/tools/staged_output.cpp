@@ -19,7 +19,8 @@ bool isRaw(SCCubeForm form) {
 
 // Temporary files the SCD writers leave under a cube's name while they run.
 const char* const kWriterTemporaries[] = {"__tmp_spectrum_file", "__tmp_image_file.raw",
-                                          "__tmp_image_symbols", "__tmp__raw__image.raw"};
+                                          "__tmp_image_symbols", "__tmp__raw__image.raw",
+                                          "__tmp_spectrum_symbols"};
 
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code error;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <utility>
 
 #include "api/sample_buffer.h"
+#include "codec/run_length.h"
 #include "sc_api/scd.h"
 #include "scd/writer/channel_rows.h"
 #include "scd/writer/cube_completion.h"
@@ -21,6 +23,7 @@ using lattix::lx_tuplink::ActionRef;
 using lattix::lx_tuplink::Processor;
 
 const char* const kImageFileSuffix = "__tmp__raw__image.raw";
+const char* const kSpectrumFileSuffix = "__tmp_spectrum_symbols";
 
 constexpr unsigned kBlockLines = 32;
 constexpr int kRunLengthWorkers = 8;
@@ -28,6 +31,9 @@ constexpr int kRunLengthWorkers = 8;
 constexpr unsigned kChannelRanges = 8;
 // Channels of a range laid out and counted together: one cache line of each spectrum.
 constexpr unsigned kSubrangeChannels = 32;
+// Spectrum ranges of a block counted and kept by actions of their own, when the source is read
+// once.
+constexpr unsigned kSpectrumRanges = 8;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
 
@@ -47,18 +53,44 @@ int readItems(SCSpectrumReader& reader, unsigned short* buffer, unsigned count) 
 
 }  // namespace
 
+int encodeBatch(SCSpectrumReader& reader, const std::string& name,
+                BatchEncoding::SourceReads reads) {
+    if (!reader.isOpen()) {
+        return SC_FILE_ERROR;
+    }
+    if (!cubeIndexesFitInMemory(reader.width(), reader.height(), reader.depth())) {
+        return SC_ALLOCATION_ERROR;
+    }
+    try {
+        BatchEncoding encoding(reader, name, reads);
+        if (!encoding.isReady()) {
+            return SC_FILE_ERROR;
+        }
+        return encoding.run();
+    } catch (const std::bad_alloc&) {
+        return SC_ALLOCATION_ERROR;
+    } catch (...) {
+        // An exception from the caller's reader.
+        return SC_WRITE_ERROR;
+    }
+}
+
 bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth) {
     const std::uint64_t entries = std::uint64_t{width} * height + depth;
     const std::optional<std::uint64_t> bytes = checkedProduct(entries, sizeof(std::uint64_t));
     return bytes && fitsInMemory(*bytes);
 }
 
-BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name)
+BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name, SourceReads reads)
     : name_(name),
       reader_(&reader),
       header_(headerOf(reader)),
       accumulator_(reader.width(), reader.height(), reader.depth(), counts_),
-      imageSymbols_(name + kImageFileSuffix, reader.depth()) {}
+      imageSymbols_(name + kImageFileSuffix, reader.depth()) {
+    if (reads == SourceReads::kOnce) {
+        spectrumSymbols_ = std::make_unique<SpectrumSymbolStore>(name + kSpectrumFileSuffix);
+    }
+}
 
 int BatchEncoding::run() {
     const unsigned linesCounted = countLines();
@@ -72,6 +104,10 @@ int BatchEncoding::run() {
     }
     imageSymbols_.close();
     std::remove(imageSymbols_.path().c_str());
+    if (spectrumSymbols_) {
+        spectrumSymbols_->close();
+        std::remove(spectrumSymbols_->path().c_str());
+    }
     if (result != SC_OK) {
         std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
         std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
@@ -130,9 +166,27 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     ActionList actions;
     std::vector<ChannelRange> ranges;
     try {
-        const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
-        for (int i = 0; i < kRunLengthWorkers; ++i) {
-            actions.add(runLength);
+        if (spectrumSymbols_) {
+            const std::size_t count = std::size_t{lines} * width;
+            const std::size_t rangeSpectra =
+                std::max<std::size_t>(1, (count + kSpectrumRanges - 1) / kSpectrumRanges);
+            unsigned index = 0;
+            for (std::size_t first = 0; first < count; first += rangeSpectra, ++index) {
+                if (keptSpectra_.size() <= index) {
+                    keptSpectra_.emplace_back();
+                }
+                keptSpectra_[index].symbols.clear();
+                keptSpectra_[index].counts.clear();
+                const SpectrumRange range{block, first, std::min(count, first + rangeSpectra),
+                                          index};
+                actions.add(ActionRef(new SpectrumRangeAction(range, *this)));
+            }
+            spectrumRanges_ = index;
+        } else {
+            const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
+            for (int i = 0; i < kRunLengthWorkers; ++i) {
+                actions.add(runLength);
+            }
         }
         const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
         for (unsigned first = 0; first < depth; first += rangeChannels) {
@@ -155,6 +209,14 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     accumulator_.commitLines(lines);
     if (failure_.load() != SC_OK) {
         return;
+    }
+    for (unsigned i = 0; spectrumSymbols_ && i < spectrumRanges_; ++i) {
+        const KeptSpectra& kept = keptSpectra_[i];
+        if (!spectrumSymbols_->appendSpectra(kept.counts.data(), kept.counts.size(),
+                                             kept.symbols.data())) {
+            fail(SC_WRITE_ERROR);
+            return;
+        }
     }
     // The block's symbols go to the store channel after channel: the ranges are in channel order.
     for (const ChannelRange& range : ranges) {
@@ -188,8 +250,27 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
     }
 }
 
+void BatchEncoding::processSpectra(const SpectrumRange& range) {
+    const unsigned depth = header_.depth();
+    try {
+        SymbolTally tally;
+        KeptSpectra& kept = keptSpectra_[range.index];
+        for (std::size_t p = range.first; p < range.end; ++p) {
+            const std::size_t before = kept.symbols.size();
+            forEachRun(range.block + p * depth, depth, [&](const SCSymbol& symbol) {
+                tally.add(symbol);
+                kept.symbols.push_back(packSymbol(symbol));
+            });
+            kept.counts.push_back(static_cast<std::uint32_t>(kept.symbols.size() - before));
+        }
+        counts_.add(tally);
+    } catch (...) {
+        fail(SC_ALLOCATION_ERROR);
+    }
+}
+
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
-    if (!reader_->rewind()) {
+    if (!spectrumSymbols_ && !reader_->rewind()) {
         return SC_FILE_ERROR;
     }
     buildCodeTable(counts_, header_);
@@ -200,9 +281,19 @@ SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {
         if (!openEmptyOutput(spectra, name_ + SCD::SPECTRUM_FILE_EXTENSION)) {
             return SC_FILE_ERROR;
         }
-        if (!encodeStreams(*reader_, width * linesCounted, header_.spectrumOffsets(), spectra,
-                           header_) ||
-            spectra.close() == 0) {
+        if (spectrumSymbols_) {
+            if (!spectrumSymbols_->finishWriting()) {
+                return SC_FILE_ERROR;
+            }
+            SpectrumSymbolSource source(*spectrumSymbols_);
+            if (!encodeSymbolStreams(source, width * linesCounted, header_.spectrumOffsets(),
+                                     spectra, header_) ||
+                spectra.close() == 0) {
+                return SC_WRITE_ERROR;
+            }
+        } else if (!encodeStreams(*reader_, width * linesCounted, header_.spectrumOffsets(),
+                                  spectra, header_) ||
+                   spectra.close() == 0) {
             return SC_WRITE_ERROR;
         }
         header_.spectrumOffsets().resize(std::uint64_t{width} * header_.acquiredLines());

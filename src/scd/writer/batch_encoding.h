@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "sc_api/sc_spectrum_reader.h"
 #include "scd/format/scd_header.h"
 #include "scd/writer/image_symbol_store.h"
+#include "scd/writer/spectrum_symbol_store.h"
 
 // One SCD::encode call: writes the SCD cube N from a source of spectra that can be read twice.
 // The first pass reads the source in blocks of 32 lines and counts the run-length symbols of its
@@ -18,6 +21,11 @@
 // second pass codes the spectra straight from the source and the channel images from their
 // kept symbols (encodeStreams, encodeSymbolStreams); then the temporary file is removed and
 // the header written.
+//
+// A source that need not be read twice (the raw file that RawToSCD::encode reads) may be read
+// once instead: the first pass then also keeps the spectra's symbols, in the temporary file
+// N + "__tmp_spectrum_symbols", and the second pass codes the spectra from them. The files
+// written are the same byte for byte.
 //
 // The cube has the source's width, height, depth and factor; A = min(acquiredLines, height).
 // Only whole lines are counted and coded: when the source ends early, or inside a line, the
@@ -33,13 +41,19 @@
 // pass is encodeStreams'.
 class BatchEncoding {
   public:
-    // Creates the temporary image file; check isReady().
-    BatchEncoding(SCSpectrumReader& reader, const std::string& name);
+    // How often the source is read.
+    enum class SourceReads { kTwice, kOnce };
+
+    // Creates the temporary files; check isReady().
+    BatchEncoding(SCSpectrumReader& reader, const std::string& name,
+                  SourceReads reads = SourceReads::kTwice);
     BatchEncoding(const BatchEncoding&) = delete;
     BatchEncoding& operator=(const BatchEncoding&) = delete;
 
-    // Whether the temporary image file could be created.
-    bool isReady() const { return imageSymbols_.isOpen(); }
+    // Whether the temporary files could be created.
+    bool isReady() const {
+        return imageSymbols_.isOpen() && (!spectrumSymbols_ || spectrumSymbols_->isOpen());
+    }
 
     // Writes the cube as described above. SC_OK once the cube is published (its header last);
     // SC_FILE_ERROR when the source fails to read or a file cannot be created, SC_WRITE_ERROR
@@ -65,6 +79,17 @@ class BatchEncoding {
     // ChannelRangeAction. Ranges of one block may run at once.
     void processChannels(const ChannelRange& range);
 
+    // Some consecutive spectra of a block, and their place among the block's ranges.
+    struct SpectrumRange {
+        const unsigned short* block;
+        std::size_t first;
+        std::size_t end;
+        unsigned index;
+    };
+    // Counts and keeps the symbols of the range's spectra: the work of a SpectrumRangeAction
+    // when the source is read once. Ranges of one block may run at once.
+    void processSpectra(const SpectrumRange& range);
+
   private:
     // The first pass; returns the number of lines counted.
     unsigned countLines();
@@ -86,7 +111,16 @@ class BatchEncoding {
         std::vector<unsigned short> rows;  // a few of the range's channels, as channel rows
         void clear() { symbols.clear(); }
     };
-    std::vector<RangeSymbols> rangeSymbols_;   // per channel range of the block being processed
+    std::vector<RangeSymbols> rangeSymbols_;  // per channel range of the block being processed
+    // When the source is read once: the spectra's symbols, and those of each spectrum range of
+    // the block being processed with the symbol count of each of its spectra.
+    std::unique_ptr<SpectrumSymbolStore> spectrumSymbols_;
+    struct KeptSpectra {
+        std::vector<PackedSymbol> symbols;
+        std::vector<std::uint32_t> counts;
+    };
+    std::vector<KeptSpectra> keptSpectra_;
+    unsigned spectrumRanges_ = 0;              // spectrum ranges of the block being processed
     std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
     std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
@@ -109,6 +143,25 @@ class ChannelRangeAction : public lattix::lx_tuplink::Action {
 
   private:
     BatchEncoding::ChannelRange range_;
+    BatchEncoding* encoding_;
+};
+
+// SCD::encode: checks the reader and the memory the cube's indexes need, then runs a
+// BatchEncoding that reads the source `reads` times. Its result, as SCD::encode documents it.
+int encodeBatch(SCSpectrumReader& reader, const std::string& name,
+                BatchEncoding::SourceReads reads);
+
+// Runs BatchEncoding::processSpectra for one spectrum range of a block. Never waits.
+class SpectrumRangeAction : public lattix::lx_tuplink::Action {
+  public:
+    SpectrumRangeAction(const BatchEncoding::SpectrumRange& range, BatchEncoding& encoding)
+        : range_(range), encoding_(&encoding) {}
+
+  protected:
+    void execute() override { encoding_->processSpectra(range_); }
+
+  private:
+    BatchEncoding::SpectrumRange range_;
     BatchEncoding* encoding_;
 };
 

@@ -52,6 +52,23 @@ TEST_P(WriterIdentityTest, BuilderAndBatchEncoderWriteTheReferenceFiles) {
         ASSERT_TRUE(opened);
         EXPECT_TRUE(readsExactly(*opened, cube));
     }
+    if (width == 0 || height == 0 || depth == 0) {
+        return;  // no raw cube has a zero dimension
+    }
+    // RawToSCD reads its raw file once, keeping the spectra's symbols from the counting pass:
+    // the same files as the reference writer's of the whole cube, and no temporary left.
+    ReferenceCube whole = cube;
+    whole.factor = 1.0f;
+    whole.acquiredLines = height;
+    whole.values.resize(std::size_t{width} * height * depth, 0);
+    ASSERT_TRUE(writeReferenceSCD(dir.file("whole"), whole));
+    writeRawCube(dir.file("raw"), width, height, depth, SCRawHeader::RECORD_BY_VECTOR,
+                 [&](unsigned x, unsigned y, unsigned c) { return whole.count(x, y, c); });
+    ASSERT_EQ(RawToSCD::encode(dir.file("raw"), dir.file("converted")), SC_OK);
+    EXPECT_TRUE(sameSCDFiles(dir.file("converted"), dir.file("whole")));
+    for (const std::string& file : filesIn(dir.path())) {
+        EXPECT_EQ(file.find("__tmp"), std::string::npos) << file;
+    }
 }
 
 // Fewer lines stored than the cube has, or none, make the images end in zeros; 70 lines take
