@@ -111,10 +111,15 @@ std::string temporaryImageSymbolsPath(const std::string& name) {
     return name + "__tmp_image_symbols";
 }
 
+std::string temporarySpectrumSymbolsPath(const std::string& name) {
+    return name + "__tmp_spectrum_symbols";
+}
+
 void removeBuilderTemporaries(const std::string& name) {
     std::remove(temporarySpectrumPath(name).c_str());
     std::remove(temporaryImagePath(name).c_str());
     std::remove(temporaryImageSymbolsPath(name).c_str());
+    std::remove(temporarySpectrumSymbolsPath(name).c_str());
 }
 
 int recoverSCDCube(const std::string& name) {

@@ -16,6 +16,8 @@ std::string temporarySpectrumPath(const std::string& name);
 std::string temporaryImagePath(const std::string& name);
 // N + "__tmp_image_symbols": the channel images' symbols a builder keeps.
 std::string temporaryImageSymbolsPath(const std::string& name);
+// N + "__tmp_spectrum_symbols": the spectra's symbols a builder keeps.
+std::string temporarySpectrumSymbolsPath(const std::string& name);
 
 // Codes the first `lines` lines of the temporary spectrum file of cube `name`, whose dimensions
 // and factor are `cube`, into the cube `name`, published header last. SC_OK, or the failure

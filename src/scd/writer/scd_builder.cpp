@@ -19,12 +19,15 @@ SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width,
       imageFile_(journal_.isOpen() ? temporaryImagePath(name) : std::string(), width, height, depth,
                  factor),
       accumulator_(width, height, depth, counts_),
-      imageSymbols_(journal_.isOpen() ? temporaryImageSymbolsPath(name) : std::string(), depth) {
+      imageSymbols_(journal_.isOpen() ? temporaryImageSymbolsPath(name) : std::string(), depth),
+      spectrumSymbols_(journal_.isOpen() ? temporarySpectrumSymbolsPath(name) : std::string()) {
     if (!journal_.isOpen()) {
         return;
     }
     kept_.images = &imageSymbols_;
     kept_.intact = imageSymbols_.isOpen();
+    kept_.spectra = &spectrumSymbols_;
+    kept_.spectraIntact = spectrumSymbols_.isOpen();
     open_ = imageFile_.isOpen() && openEmptyOutput(spectrumFile_, temporarySpectrumPath(name));
     if (!open_) {
         finish();
@@ -109,6 +112,7 @@ void SCDBuilder<ThreadingPolicy>::finish() {
     }
     imageFile_.close();
     imageSymbols_.close();
+    spectrumSymbols_.close();
     if (journal_.isOpen()) {
         removeBuilderTemporaries(name_);
         journal_.remove();
@@ -135,6 +139,11 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::computeRoiImage(unsigned first, unsigne
 template <class ThreadingPolicy>
 SCErrorCode SCDBuilder<ThreadingPolicy>::encodeSpectrumFile() {
     const std::uint64_t spectra = std::uint64_t{header_.width()} * linesAdded_;
+    if (kept_.spectraIntact.load() && spectrumSymbols_.finishWriting()) {
+        SpectrumSymbolSource source(spectrumSymbols_);
+        return encodeKept(source, static_cast<unsigned>(spectra), header_.spectrumOffsets(),
+                          name_ + SCD::SPECTRUM_FILE_EXTENSION);
+    }
     return encodeFile(temporarySpectrumPath(name_), header_.depth(), static_cast<unsigned>(spectra),
                       header_.spectrumOffsets(), name_ + SCD::SPECTRUM_FILE_EXTENSION);
 }

@@ -25,9 +25,10 @@
 // removes the temporary files.
 //
 // Files: N + "__tmp_spectrum_file" and N + "__tmp_image_file.raw" are created empty when the
-// builder is made, with N + "__tmp_image_symbols", where the channel images' symbols are kept as
-// they are counted so that close() codes them without reading the temporary image file again
-// (it reads that file when a symbol could not be kept), beside the journal
+// builder is made, with N + "__tmp_image_symbols" and N + "__tmp_spectrum_symbols", where the
+// channel images' and the spectra's symbols are kept as they are counted so that close() codes
+// them without reading the temporary files again (it reads those when a symbol could not be
+// kept), beside the journal
 // N + "__tmp_journal" (BuildJournal), which records the
 // lines wholly stored and locks the cube: a second builder of the same cube is not open while
 // this one lives. A builder destroyed without close() or cancel(), or whose process dies, leaves
@@ -143,6 +144,7 @@ class SCDBuilder : public SCFileBuilder {
     ImageRunAccumulator accumulator_;      // counts the channel images into counts_
     unsigned linesAdded_ = 0;              // lines accepted so far
     ImageSymbolStore imageSymbols_;        // the channel images' symbols, kept for the coding
+    SpectrumSymbolStore spectrumSymbols_;  // the spectra's symbols, kept for the coding
     KeptSymbols kept_;                     // the store, and whether it holds every symbol
     std::vector<SCSymbol> openRuns_;       // the accumulator's open runs when counting ended
     std::uint64_t missingZeros_ = 0;       // zeros standing for the lines never added

@@ -37,9 +37,36 @@ void keepFirstError(std::atomic<int>* error, int result) {
 void LineBlockSpectraAction::execute() {
     const std::uint64_t spectra = std::uint64_t{block_.count} * block_.width;
     SymbolTally tally;
-    for (std::uint64_t i = 0; i < spectra; ++i) {
-        forEachRun(block_.lines + i * block_.depth, block_.depth,
-                   [&tally](const SCSymbol& symbol) { tally.add(symbol); });
+    KeptSymbols* kept = block_.kept;
+    if (kept == nullptr || kept->spectra == nullptr || !kept->spectraIntact.load()) {
+        for (std::uint64_t i = 0; i < spectra; ++i) {
+            forEachRun(block_.lines + i * block_.depth, block_.depth,
+                       [&tally](const SCSymbol& symbol) { tally.add(symbol); });
+        }
+        counts_->add(tally);
+        return;
+    }
+    try {
+        kept->spectrumSymbols.clear();
+        kept->spectrumCounts.clear();
+        for (std::uint64_t i = 0; i < spectra; ++i) {
+            const std::size_t before = kept->spectrumSymbols.size();
+            forEachRun(block_.lines + i * block_.depth, block_.depth, [&](const SCSymbol& symbol) {
+                tally.add(symbol);
+                kept->spectrumSymbols.push_back(packSymbol(symbol));
+            });
+            kept->spectrumCounts.push_back(
+                static_cast<std::uint32_t>(kept->spectrumSymbols.size() - before));
+        }
+        // A block the store cannot hold leaves the kept spectra short of it: they are not used.
+        if (!kept->spectra->appendSpectra(kept->spectrumCounts.data(), kept->spectrumCounts.size(),
+                                          kept->spectrumSymbols.data())) {
+            kept->spectraIntact = false;
+        }
+    } catch (const std::bad_alloc&) {
+        // The counts may lack part of the block: close codes the cube from the stored spectra.
+        kept->spectraIntact = false;
+        keepFirstError(block_.error, SC_ALLOCATION_ERROR);
     }
     counts_->add(tally);
 }

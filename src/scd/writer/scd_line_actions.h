@@ -9,6 +9,7 @@
 #include "sc_api/processor.h"
 #include "scd/writer/image_symbol_store.h"
 #include "scd/writer/item_queue.h"
+#include "scd/writer/spectrum_symbol_store.h"
 #include "scd/writer/temporary_image_file.h"
 
 // The actions into which the SCD writers cut the work on each line (or block of lines) of a
@@ -70,9 +71,10 @@ class ItemWriterThread : public lattix::lx_tuplink::Action {
 // in `error` (the first one).
 //
 // With `kept`, LineBlockImagesAction also keeps the symbols of the channel images it counts,
-// for the coding at close, which then need not read the temporary image file again. Keeping is
-// only a shortcut: when a symbol cannot be kept, `intact` turns false for good and close codes
-// from the temporary image file as before.
+// and LineBlockSpectraAction those of the spectra, for the coding at close, which then need not
+// read the temporary files again. Keeping is only a shortcut: when a symbol cannot be kept,
+// `intact` (or `spectraIntact`) turns false for good and close codes from the temporary image
+// (or spectrum) file as before.
 struct KeptSymbols {
     ImageSymbolStore* images = nullptr;
     std::atomic<bool> intact{false};
@@ -80,6 +82,12 @@ struct KeptSymbols {
     // block to block so that their memory is not allocated again for each.
     std::vector<PackedSymbol> symbols;
     std::vector<std::size_t> ends;
+
+    SpectrumSymbolStore* spectra = nullptr;
+    std::atomic<bool> spectraIntact{false};
+    // A block's spectrum symbols on their way to their store, and the count of each spectrum.
+    std::vector<PackedSymbol> spectrumSymbols;
+    std::vector<std::uint32_t> spectrumCounts;
 };
 
 struct LineBlock {

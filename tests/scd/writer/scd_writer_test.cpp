@@ -162,7 +162,8 @@ using Names = std::set<std::string>;
 
 const Names kCubeFiles = {"cube.scdh", "cube.scds", "cube.scdi"};
 const Names kTemporaryFiles = {"cube__tmp_spectrum_file", "cube__tmp_image_file.raw",
-                               "cube__tmp_image_symbols", "cube__tmp_journal"};
+                               "cube__tmp_image_symbols", "cube__tmp_spectrum_symbols",
+                               "cube__tmp_journal"};
 
 class SCDBuilderTest : public ::testing::Test {
   protected:
