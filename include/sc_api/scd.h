@@ -85,8 +85,10 @@ class SC_API_EXPORT SCD {
 
     // A builder that writes the SCD cube `name` line by line (lines in row order, at most
     // `height`); the cube is coded when the builder is closed. Its data wait in the temporary
-    // files name + "__tmp_spectrum_file" and name + "__tmp_image_file.raw" until then, beside
-    // the journal name + "__tmp_journal", which counts the lines stored and locks the cube.
+    // files name + "__tmp_spectrum_file" and name + "__tmp_image_file.raw" until then, their
+    // run-length symbols in name + "__tmp_spectrum_symbols" and name + "__tmp_image_symbols",
+    // beside the journal name + "__tmp_journal", which counts the lines stored and locks the
+    // cube.
     // Every failure to store a line or to complete the cube is returned (SC_WRITE_ERROR,
     // SC_FILE_ERROR, SC_ALLOCATION_ERROR); a failed close() leaves no header and keeps the
     // temporaries, and may be tried again. With syncEveryLines > 0 the temporaries are flushed
