@@ -94,7 +94,8 @@ class SC_API_EXPORT SCD {
     // temporaries, and may be tried again. With syncEveryLines > 0 the temporaries are flushed
     // to the device every that many lines (against power loss; a crash of the process loses
     // nothing without it). Empty when another builder holds the cube (in this process or
-    // another) or the temporary files cannot be created.
+    // another), the temporary files cannot be created, or what the builder must hold per
+    // spectrum and per channel until close would not fit in the machine's memory.
     static SharedPtr<SCFileBuilder, SCDeleteFileBuilder> getBuilder(const std::string& name,
                                                                     unsigned width, unsigned height,
                                                                     unsigned depth, float factor,

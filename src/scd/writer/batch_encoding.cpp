@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -34,6 +35,9 @@ constexpr unsigned kSubrangeChannels = 32;
 // Spectrum ranges of a block counted and kept by actions of their own, when the source is read
 // once.
 constexpr unsigned kSpectrumRanges = 8;
+// Memory a writer holds per channel until the cube is written: its image offset, its open run,
+// its entries in the symbol stores' block indexes, with room to spare.
+constexpr std::uint64_t kBytesPerChannel = 64;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
 
@@ -76,9 +80,11 @@ int encodeBatch(SCSpectrumReader& reader, const std::string& name,
 }
 
 bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth) {
-    const std::uint64_t entries = std::uint64_t{width} * height + depth;
-    const std::optional<std::uint64_t> bytes = checkedProduct(entries, sizeof(std::uint64_t));
-    return bytes && fitsInMemory(*bytes);
+    const std::uint64_t pixels = std::uint64_t{width} * height;  // at most 2^64 - 2^33 + 1
+    const std::optional<std::uint64_t> pixelBytes = checkedProduct(pixels, sizeof(std::uint64_t));
+    const std::uint64_t channelBytes = std::uint64_t{depth} * kBytesPerChannel;
+    return pixelBytes && *pixelBytes <= UINT64_MAX - channelBytes &&
+           fitsInMemory(*pixelBytes + channelBytes);
 }
 
 BatchEncoding::BatchEncoding(SCSpectrumReader& reader, const std::string& name, SourceReads reads)

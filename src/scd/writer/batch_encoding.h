@@ -126,10 +126,12 @@ class BatchEncoding {
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
 };
 
-// Whether the offset indexes of an SCD cube of these dimensions, 8 bytes per spectrum and per
-// channel image held in memory until its header is written, fit in the machine's memory.
-// Checked before an encoding starts, so that dimensions nothing backs (a damaged journal, an
-// empty cube claiming billions of channels) are refused instead of exhausting the system.
+// Whether what a writer of an SCD cube of these dimensions holds in memory until the cube is
+// written fits in the machine's memory: the offset indexes (8 bytes per spectrum and per channel
+// image) and some tens of bytes more per channel (open runs, the symbol stores' indexes).
+// Checked before an encoding or a builder starts, so that dimensions nothing backs (a damaged
+// journal, an empty cube claiming billions of channels, a remote caller's request) are refused
+// instead of exhausting the system.
 bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth);
 
 // Runs BatchEncoding::processChannels for one channel range of a block. Never waits.

@@ -8,6 +8,7 @@
 
 #include "sc_api/processor.h"
 #include "sc_api/scd.h"
+#include "scd/writer/batch_encoding.h"
 #include "scd/writer/scd_line_actions.h"
 #include "scd/writer/stream_encoder.h"
 
@@ -146,6 +147,9 @@ SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& 
                                                              unsigned depth, float factor,
                                                              unsigned syncEveryLines) {
     using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
+    if (!cubeIndexesFitInMemory(width, height, depth)) {
+        return BuilderPtr();
+    }
     try {
         auto builder = std::make_unique<SCDMultiThreadedFileBuilder>(name, width, height, depth,
                                                                      factor, syncEveryLines);

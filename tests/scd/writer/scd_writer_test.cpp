@@ -205,6 +205,16 @@ TEST_F(SCDBuilderTest, CloseLeavesTheCubeFilesOnlyAndEveryLaterCallIsRefused) {
 
 // Lines are buffered in blocks: a ROI image taken after any line, whether the line is still in
 // memory, in the processor or in the temporary image file, sums exactly the lines added.
+// A builder holds some bytes per channel until close: one asked for four billion channels (as
+// a remote caller may ask) is refused at once, creating nothing, instead of exhausting memory.
+TEST(SCDBuilderLimitsTest, ABuilderOfBillionsOfChannelsIsRefusedAtOnce) {
+    TempDir dir;
+    EXPECT_FALSE(SCD::getBuilder(dir.file("cube"), 1, 1, 4'000'000'000u, 1.0f));
+    EXPECT_FALSE(SCD::getBuilder(dir.file("cube"), 0xFFFFFFFFu, 0xFFFFFFFFu, 1, 1.0f));
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+    EXPECT_TRUE(SCD::getBuilder(dir.file("cube"), 4, 3, 5, 1.0f)) << "ordinary sizes still work";
+}
+
 TEST(SCDBuilderBlocksTest, RoiImagesAfterEveryLineCountTheBufferedLines) {
     TempDir dir;
     const ReferenceCube cube = randomCube(CubeKind::kRandomRuns, 7, 70, 9, 70, 5, 0.5f);
