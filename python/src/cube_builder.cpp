@@ -42,7 +42,9 @@ CubeBuilder::CubeBuilder(const std::string& path, unsigned width, unsigned heigh
         builder_ = SCD::getBuilder(base, width, height, depth, factor);
     }
     if (!builder_) {
-        throw LibraryError(SC_FILE_ERROR, "cannot create the files of the cube '" + path + "'");
+        throw LibraryError(SC_FILE_ERROR, "cannot build the cube '" + path +
+                                              "': its files cannot be created, another builder "
+                                              "holds it, or it would not fit in memory");
     }
 }
 
