@@ -62,7 +62,7 @@ int encodeBatch(SCSpectrumReader& reader, const std::string& name,
     if (!reader.isOpen()) {
         return SC_FILE_ERROR;
     }
-    if (!cubeIndexesFitInMemory(reader.width(), reader.height(), reader.depth())) {
+    if (!writerStateFitsInMemory(reader.width(), reader.height(), reader.depth())) {
         return SC_ALLOCATION_ERROR;
     }
     try {
@@ -79,7 +79,7 @@ int encodeBatch(SCSpectrumReader& reader, const std::string& name,
     }
 }
 
-bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth) {
+bool writerStateFitsInMemory(unsigned width, unsigned height, unsigned depth) {
     const std::uint64_t pixels = std::uint64_t{width} * height;  // at most 2^64 - 2^33 + 1
     const std::optional<std::uint64_t> pixelBytes = checkedProduct(pixels, sizeof(std::uint64_t));
     const std::uint64_t channelBytes = std::uint64_t{depth} * kBytesPerChannel;

@@ -132,40 +132,31 @@ class BatchEncoding {
 // Checked before an encoding or a builder starts, so that dimensions nothing backs (a damaged
 // journal, an empty cube claiming billions of channels, a remote caller's request) are refused
 // instead of exhausting the system.
-bool cubeIndexesFitInMemory(unsigned width, unsigned height, unsigned depth);
+bool writerStateFitsInMemory(unsigned width, unsigned height, unsigned depth);
 
-// Runs BatchEncoding::processChannels for one channel range of a block. Never waits.
-class ChannelRangeAction : public lattix::lx_tuplink::Action {
-  public:
-    ChannelRangeAction(const BatchEncoding::ChannelRange& range, BatchEncoding& encoding)
-        : range_(range), encoding_(&encoding) {}
-
-  protected:
-    void execute() override { encoding_->processChannels(range_); }
-
-  private:
-    BatchEncoding::ChannelRange range_;
-    BatchEncoding* encoding_;
-};
-
-// SCD::encode: checks the reader and the memory the cube's indexes need, then runs a
+// SCD::encode: checks the reader and the memory its writer needs, then runs a
 // BatchEncoding that reads the source `reads` times. Its result, as SCD::encode documents it.
 int encodeBatch(SCSpectrumReader& reader, const std::string& name,
                 BatchEncoding::SourceReads reads);
 
-// Runs BatchEncoding::processSpectra for one spectrum range of a block. Never waits.
-class SpectrumRangeAction : public lattix::lx_tuplink::Action {
+// Runs one of BatchEncoding's works on a range of a block (`kWork` on a `Range`). Never waits.
+template <class Range, void (BatchEncoding::*kWork)(const Range&)>
+class BatchRangeAction : public lattix::lx_tuplink::Action {
   public:
-    SpectrumRangeAction(const BatchEncoding::SpectrumRange& range, BatchEncoding& encoding)
+    BatchRangeAction(const Range& range, BatchEncoding& encoding)
         : range_(range), encoding_(&encoding) {}
 
   protected:
-    void execute() override { encoding_->processSpectra(range_); }
+    void execute() override { (encoding_->*kWork)(range_); }
 
   private:
-    BatchEncoding::SpectrumRange range_;
+    Range range_;
     BatchEncoding* encoding_;
 };
+using ChannelRangeAction =
+    BatchRangeAction<BatchEncoding::ChannelRange, &BatchEncoding::processChannels>;
+using SpectrumRangeAction =
+    BatchRangeAction<BatchEncoding::SpectrumRange, &BatchEncoding::processSpectra>;
 
 // Runs BatchEncoding::processBlock for one block.
 class LineProcessorAction : public lattix::lx_tuplink::Action {

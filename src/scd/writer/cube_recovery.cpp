@@ -89,7 +89,7 @@ SCErrorCode codeTemporarySpectra(const std::string& name, const BuildJournal::Co
     if (lines > cube.height || wholeLinesIn(temporarySpectrumPath(name), lineBytes) < lines) {
         return SC_FILE_ERROR;
     }
-    if (!cubeIndexesFitInMemory(cube.width, cube.height, cube.depth)) {
+    if (!writerStateFitsInMemory(cube.width, cube.height, cube.depth)) {
         return SC_ALLOCATION_ERROR;
     }
     try {

@@ -147,7 +147,7 @@ SharedPtr<SCFileBuilder, SCDeleteFileBuilder> makeSCDBuilder(const std::string& 
                                                              unsigned depth, float factor,
                                                              unsigned syncEveryLines) {
     using BuilderPtr = SharedPtr<SCFileBuilder, SCDeleteFileBuilder>;
-    if (!cubeIndexesFitInMemory(width, height, depth)) {
+    if (!writerStateFitsInMemory(width, height, depth)) {
         return BuilderPtr();
     }
     try {
