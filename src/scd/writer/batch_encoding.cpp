@@ -181,8 +181,7 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
                 if (keptSpectra_.size() <= index) {
                     keptSpectra_.emplace_back();
                 }
-                keptSpectra_[index].symbols.clear();
-                keptSpectra_[index].counts.clear();
+                keptSpectra_[index].clear();
                 const SpectrumRange range{block, first, std::min(count, first + rangeSpectra),
                                           index};
                 actions.add(ActionRef(new SpectrumRangeAction(range, *this)));
@@ -217,9 +216,7 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
         return;
     }
     for (unsigned i = 0; spectrumSymbols_ && i < spectrumRanges_; ++i) {
-        const KeptSpectra& kept = keptSpectra_[i];
-        if (!spectrumSymbols_->appendSpectra(kept.counts.data(), kept.counts.size(),
-                                             kept.symbols.data())) {
+        if (!spectrumSymbols_->appendSpectra(keptSpectra_[i])) {
             fail(SC_WRITE_ERROR);
             return;
         }
@@ -257,18 +254,10 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
 }
 
 void BatchEncoding::processSpectra(const SpectrumRange& range) {
-    const unsigned depth = header_.depth();
     try {
         SymbolTally tally;
-        KeptSpectra& kept = keptSpectra_[range.index];
-        for (std::size_t p = range.first; p < range.end; ++p) {
-            const std::size_t before = kept.symbols.size();
-            forEachRun(range.block + p * depth, depth, [&](const SCSymbol& symbol) {
-                tally.add(symbol);
-                kept.symbols.push_back(packSymbol(symbol));
-            });
-            kept.counts.push_back(static_cast<std::uint32_t>(kept.symbols.size() - before));
-        }
+        keptSpectra_[range.index].add(range.block + range.first * header_.depth(),
+                                      range.end - range.first, header_.depth(), tally);
         counts_.add(tally);
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);

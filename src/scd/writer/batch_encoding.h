@@ -115,11 +115,7 @@ class BatchEncoding {
     // When the source is read once: the spectra's symbols, and those of each spectrum range of
     // the block being processed with the symbol count of each of its spectra.
     std::unique_ptr<SpectrumSymbolStore> spectrumSymbols_;
-    struct KeptSpectra {
-        std::vector<PackedSymbol> symbols;
-        std::vector<std::uint32_t> counts;
-    };
-    std::vector<KeptSpectra> keptSpectra_;
+    std::vector<SpectrumSymbols> keptSpectra_;
     unsigned spectrumRanges_ = 0;              // spectrum ranges of the block being processed
     std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
     std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered

@@ -48,19 +48,9 @@ void LineBlockSpectraAction::execute() {
     }
     try {
         kept->spectrumSymbols.clear();
-        kept->spectrumCounts.clear();
-        for (std::uint64_t i = 0; i < spectra; ++i) {
-            const std::size_t before = kept->spectrumSymbols.size();
-            forEachRun(block_.lines + i * block_.depth, block_.depth, [&](const SCSymbol& symbol) {
-                tally.add(symbol);
-                kept->spectrumSymbols.push_back(packSymbol(symbol));
-            });
-            kept->spectrumCounts.push_back(
-                static_cast<std::uint32_t>(kept->spectrumSymbols.size() - before));
-        }
+        kept->spectrumSymbols.add(block_.lines, spectra, block_.depth, tally);
         // A block the store cannot hold leaves the kept spectra short of it: they are not used.
-        if (!kept->spectra->appendSpectra(kept->spectrumCounts.data(), kept->spectrumCounts.size(),
-                                          kept->spectrumSymbols.data())) {
+        if (!kept->spectra->appendSpectra(kept->spectrumSymbols)) {
             kept->spectraIntact = false;
         }
     } catch (const std::bad_alloc&) {

@@ -85,9 +85,8 @@ struct KeptSymbols {
 
     SpectrumSymbolStore* spectra = nullptr;
     std::atomic<bool> spectraIntact{false};
-    // A block's spectrum symbols on their way to their store, and the count of each spectrum.
-    std::vector<PackedSymbol> spectrumSymbols;
-    std::vector<std::uint32_t> spectrumCounts;
+    // A block's spectrum symbols on their way to their store.
+    SpectrumSymbols spectrumSymbols;
 };
 
 struct LineBlock {

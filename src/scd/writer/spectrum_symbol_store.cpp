@@ -4,6 +4,7 @@
 #include <bit>
 #include <new>
 
+#include "codec/run_length.h"
 #include "scd/writer/image_symbol_store.h"
 #include "scd/writer/temporary_image_file.h"
 
@@ -30,11 +31,25 @@ void SpectrumSymbolStore::close() {
     }
 }
 
-bool SpectrumSymbolStore::appendSpectra(const std::uint32_t* counts, std::size_t spectra,
-                                        const PackedSymbol* symbols) {
+void SpectrumSymbols::add(const unsigned short* spectra, std::size_t count, unsigned depth,
+                          SymbolTally& tally) {
+    for (std::size_t p = 0; p < count; ++p) {
+        const std::size_t before = symbols.size();
+        forEachRun(spectra + p * depth, depth, [&](const SCSymbol& symbol) {
+            tally.add(symbol);
+            symbols.push_back(packSymbol(symbol));
+        });
+        counts.push_back(static_cast<std::uint32_t>(symbols.size() - before));
+    }
+}
+
+bool SpectrumSymbolStore::appendSpectra(const SpectrumSymbols& batch) {
     if (!output_.isOpen()) {
         return false;
     }
+    const std::uint32_t* counts = batch.counts.data();
+    const std::size_t spectra = batch.counts.size();
+    const PackedSymbol* symbols = batch.symbols.data();
     std::uint64_t symbolCount = 0;
     for (std::size_t k = 0; k < spectra; ++k) {
         symbolCount += counts[k];

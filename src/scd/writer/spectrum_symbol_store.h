@@ -6,8 +6,25 @@
 #include <vector>
 
 #include "codec/scd_symbol.h"
+#include "codec/symbol_count_table.h"
 #include "io/file_stream.h"
 #include "scd/writer/stream_encoder.h"
+
+// The run-length symbols of some consecutive spectra, on their way to a SpectrumSymbolStore: the
+// symbols one spectrum after another, and the symbol count of each spectrum. Kept from batch to
+// batch so that their memory is not allocated again for each.
+struct SpectrumSymbols {
+    std::vector<PackedSymbol> symbols;
+    std::vector<std::uint32_t> counts;
+
+    void clear() {
+        symbols.clear();
+        counts.clear();
+    }
+    // Appends the symbols of `count` spectra of `depth` values each, stored one after another
+    // from `spectra`, and counts them into `tally`. Throws std::bad_alloc when memory runs out.
+    void add(const unsigned short* spectra, std::size_t count, unsigned depth, SymbolTally& tally);
+};
 
 // The run-length symbols of a cube's spectra as the counting pass finds them, kept in a
 // temporary file until the coding pass, so that the source need not be read a second time.
@@ -27,10 +44,8 @@ class SpectrumSymbolStore {
     void close();
     const std::string& path() const { return path_; }
 
-    // Appends the next `spectra` spectra: the k-th has counts[k] symbols, all of them in
-    // `symbols` one spectrum after another. False when the write fails or memory runs out.
-    bool appendSpectra(const std::uint32_t* counts, std::size_t spectra,
-                       const PackedSymbol* symbols);
+    // Appends the next spectra. False when the write fails or memory runs out.
+    bool appendSpectra(const SpectrumSymbols& spectra);
     // Ends the writing and opens the file for reading; once done, further calls do nothing.
     // False when it cannot be reopened.
     bool finishWriting();
