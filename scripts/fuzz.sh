@@ -17,7 +17,8 @@ jobs=${FUZZ_JOBS:-1}
 runs=${FUZZ_RUNS:--1}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(rpl_header scd_header fragmented_header code_table
-                                     stream_decode stream_round_trip stream_dst_too_small scd_cube)
+                                     stream_decode stream_round_trip stream_dst_too_small scd_cube
+                                     wire_message)
 
 dir=build/fuzz
 if [ ! -f "$dir/build.ninja" ]; then

@@ -12,6 +12,7 @@
 #include "codec/run_length.h"
 #include "sc_api/fragmented_scd_header.h"
 #include "sc_api/scd.h"
+#include "tuplink/wire.h"
 
 namespace {
 
@@ -99,6 +100,32 @@ Bytes runsInput(const Values& values) {
     return bytes;
 }
 
+// A tuple holding a value of every type, one of them a tuple with a list of tuples.
+tuplink::Tuple everyType() {
+    tuplink::Tuple tuple("Sample");
+    tuple.set_bool(tuplink::Symbol("b"), true);
+    tuple.set_int(tuplink::Symbol("i"), -7);
+    tuple.set_float(tuplink::Symbol("f"), 2.5);
+    tuple.set_string(tuplink::Symbol("s"), "name");
+    const float floats[] = {1.0f, -0.5f};
+    tuple.set_array_float(tuplink::Symbol("a"), floats, 2);
+    const unsigned char bytes[] = {1, 2, 3};
+    tuplink::Blob blob;
+    blob.set(sizeof bytes, bytes);
+    tuple.set_value(tuplink::Symbol("blob"), tuplink::TYPE_BLOB, &blob);
+    tuplink::IntList ints;
+    ints.push_back(3);
+    ints.push_back(-1);
+    tuple.set_value(tuplink::Symbol("l"), tuplink::TYPE_LIST_INT, &ints);
+    tuplink::Tuple inner("Inner");
+    inner.set_int(tuplink::Symbol("x"), 1);
+    tuplink::TupleList tuples;
+    tuples.push_back(inner);
+    inner.set_value(tuplink::Symbol("t"), tuplink::TYPE_LIST_TUPLE, &tuples);
+    tuple.set_value(tuplink::Symbol("t"), tuplink::TYPE_TUPLE, &inner);
+    return tuple;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,6 +202,22 @@ int main(int argc, char** argv) {
         writeSeed(out, "stream_dst_too_small", index, shortBy + runsInput(values));
         ++index;
     }
+
+    tuplink::Request request;
+    request.id = 42;
+    request.service = "SCCubeService";
+    request.instance = "cube";
+    request.interface = "SCCube";
+    request.method = "getSpectrum";
+    writeSeed(out, "wire_message", 0, tuplink::encode_to_string(request));
+    request.arguments = everyType();
+    writeSeed(out, "wire_message", 1, tuplink::encode_to_string(request));
+    tuplink::Reply reply;
+    reply.id = 42;
+    reply.status = -3;
+    reply.results = everyType();
+    writeSeed(out, "wire_message", 2, tuplink::encode_to_string(reply));
+
     fs::remove_all(scratch);
     return 0;
 }

@@ -28,6 +28,9 @@ int streamRoundTrip(const std::uint8_t* data, std::size_t size);
 int streamDestinationTooSmall(const std::uint8_t* data, std::size_t size);
 // One input split into the three files of a compressed cube, opened and read whole.
 int scdCube(const std::uint8_t* data, std::size_t size);
+// A message of the service protocol, decoded as a request and as a reply; a message that
+// decodes is coded again and decodes to the same value.
+int wireMessage(const std::uint8_t* data, std::size_t size);
 
 struct NamedTarget {
     const char* name;  // also the name of its corpus folder and of its fuzzer program
@@ -43,6 +46,7 @@ inline constexpr NamedTarget kTargets[] = {
     {"stream_round_trip", streamRoundTrip},
     {"stream_dst_too_small", streamDestinationTooSmall},
     {"scd_cube", scdCube},
+    {"wire_message", wireMessage},
 };
 
 }  // namespace fuzz
