@@ -45,7 +45,7 @@ class SpectrumSymbolStore {
     const std::string& path() const { return path_; }
 
     // Appends the next spectra. False when the write fails or memory runs out.
-    bool appendSpectra(const SpectrumSymbols& spectra);
+    bool appendSpectra(const SpectrumSymbols& batch);
     // Ends the writing and opens the file for reading; once done, further calls do nothing.
     // False when it cannot be reopened.
     bool finishWriting();
