@@ -19,6 +19,9 @@ using lattix::lx_tuplink::Processor;
 
 // Values coded by one action: about a thousand spectra, or tens of images.
 constexpr std::uint64_t kChunkValues = std::uint64_t{1} << 21;
+// Symbols coded by one action at most: few enough that the loading, the coding and the writing
+// of a cube's channel images (a few thousand long streams) still overlap.
+constexpr std::size_t kChunkSymbols = std::size_t{1} << 18;
 constexpr unsigned kMostChunkItems = 1024;
 constexpr unsigned kMostEncoderThreads = 16;
 constexpr unsigned kLengthFieldBytes = 4;
@@ -245,7 +248,7 @@ bool encodeSymbolChunks(SymbolStreamSource& source, unsigned count,
         chunks, workers, count, offsets, out, [&](SymbolChunkEncoder& chunk, unsigned remaining) {
             chunk.clear();
             while (!failed && chunk.count() < remaining && chunk.count() < kMostChunkItems &&
-                   chunk.symbols().size() < kChunkValues) {
+                   chunk.symbols().size() < kChunkSymbols) {
                 failed = !source.appendNext(chunk.symbols());
                 if (!failed) {
                     chunk.endItem();
