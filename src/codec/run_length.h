@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/bit_vector.h"
 #include "codec/huffman_code_book.h"
 #include "codec/huffman_decoding_table.h"
@@ -38,18 +42,74 @@ inline std::size_t equalPrefix(const unsigned short* values, std::size_t limit,
     return n;
 }
 
+#if defined(__SSE2__)
+// Bit k of the result, for k = 0 ... 63: whether values[k] differs from values[k - 1].
+// REQUIRES: values[-1] ... values[63] readable.
+inline std::uint64_t valueChanges(const unsigned short* values) {
+    std::uint64_t changes = 0;
+    for (int group = 0; group < 8; ++group) {
+        const __m128i current =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + 8 * group));
+        const __m128i previous =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + 8 * group - 1));
+        const __m128i equal = _mm_cmpeq_epi16(current, previous);
+        // One byte per value, then one bit per value.
+        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(equal, equal)));
+        changes |= std::uint64_t{~same & 0xFFu} << (8 * group);
+    }
+    return changes;
+}
+#endif
+
+// Calls change(i), in increasing order, for each i in 1 ... count - 1 where values[i] differs
+// from values[i - 1]: the starts of the stretches of equal values after the first. Where the
+// values change is found 64 values at a time.
+template <class Change>
+void forEachChange(const unsigned short* values, std::size_t count, Change&& change) {
+    std::size_t i = 1;
+#if defined(__SSE2__)
+    for (; i + 64 <= count; i += 64) {
+        for (std::uint64_t changes = valueChanges(values + i); changes != 0;
+             changes &= changes - 1) {
+            change(i + static_cast<std::size_t>(std::countr_zero(changes)));
+        }
+    }
+#endif
+    for (; i < count; ++i) {
+        if (values[i] != values[i - 1]) {
+            change(i);
+        }
+    }
+}
+
+// Calls emit(symbol) for the runs of a stretch of `length` values equal to `value` that ends
+// where a different value follows: length / 255 runs of 255, then one of length mod 255 when
+// that is not 0.
+template <class Emit>
+void forEachStretchRun(std::uint64_t length, unsigned short value, Emit&& emit) {
+    constexpr std::uint64_t kLongestRun = 255;
+    for (; length > kLongestRun; length -= kLongestRun) {
+        emit(SCSymbol(static_cast<unsigned char>(kLongestRun), value));
+    }
+    if (length != 0) {
+        emit(SCSymbol(static_cast<unsigned char>(length), value));
+    }
+}
+
 // Calls emit(symbol) for each run-length symbol of values[0 .. count), in order: a stretch of k
 // equal values becomes k / 255 runs of 255 followed by one run of k mod 255 when that is not 0.
 // No symbol for count 0; a run length is never 0.
 template <class Emit>
 void forEachRun(const unsigned short* values, std::size_t count, Emit&& emit) {
-    for (std::size_t i = 0; i < count;) {
-        const unsigned short value = values[i];
-        const std::size_t run =
-            1 + equalPrefix(values + i + 1, std::min<std::size_t>(count - i - 1, 254), value);
-        emit(SCSymbol(static_cast<unsigned char>(run), value));
-        i += run;
+    if (count == 0) {
+        return;
     }
+    std::size_t start = 0;  // of the stretch going on
+    forEachChange(values, count, [&](std::size_t change) {
+        forEachStretchRun(change - start, values[start], emit);
+        start = change;
+    });
+    forEachStretchRun(count - start, values[start], emit);
 }
 
 // Appends the run-length symbols of values[0 .. count) to symbols.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <random>
 
 #include "codec/huffman_coding.h"
@@ -23,6 +25,19 @@ const Values kSix = {0, 0, 0, 5, 5, 0};
 // A code for kSix that leaves "111" unused.
 const SCCodeTable kSixCodes = codeTable({{{3, 0}, "10"}, {{2, 5}, "0"}, {{1, 0}, "110"}});
 
+// The runs of `values` found one value at a time.
+std::vector<SCSymbol> runsValueByValue(const Values& values) {
+    std::vector<SCSymbol> runs;
+    for (const unsigned short value : values) {
+        if (!runs.empty() && runs.back().second == value && runs.back().first < 255) {
+            ++runs.back().first;
+        } else {
+            runs.emplace_back(1, value);
+        }
+    }
+    return runs;
+}
+
 }  // namespace
 
 TEST(RunLengthEncodeTest, CutsValuesIntoRunsOfAtMost255) {
@@ -31,6 +46,34 @@ TEST(RunLengthEncodeTest, CutsValuesIntoRunsOfAtMost255) {
     EXPECT_EQ(symbolsOf(Values(256, 0)), (std::vector<SCSymbol>{{255, 0}, {1, 0}}));
     // An image of 3 x 2 pixels is one sequence: the run of 4 goes on into the second line.
     EXPECT_EQ(symbolsOf({4, 4, 4, /**/ 4, 4, 9}), (std::vector<SCSymbol>{{5, 4}, {1, 9}}));
+}
+
+TEST(RunLengthEncodeTest, FindsTheRunsOfValuesSearchedManyAtATime) {
+    std::mt19937 random(29);
+    // Noise, changes at every place of a 64-value window and on its edges, stretches around 255
+    // and its multiples, and lengths that end anywhere in a window.
+    const std::function<unsigned short(std::size_t, std::size_t)> patterns[] = {
+        [&](std::size_t, std::size_t) { return static_cast<unsigned short>(random() % 3); },
+        [&](std::size_t, std::size_t) { return static_cast<unsigned short>(random()); },
+        [](std::size_t i, std::size_t) { return static_cast<unsigned short>(i < 255 ? 7 : 8); },
+        [](std::size_t i, std::size_t) { return static_cast<unsigned short>(i % 64 == 63); },
+        [](std::size_t i, std::size_t) {
+            return static_cast<unsigned short>(i / 255 % 2 == 0 ? 65535 : 0);
+        },
+        [](std::size_t i, std::size_t length) {
+            return static_cast<unsigned short>(i == length / 2);
+        },
+    };
+    for (const std::size_t length : {0, 1, 63, 64, 65, 127, 128, 129, 255, 256, 300, 511, 1000}) {
+        for (std::size_t pattern = 0; pattern < std::size(patterns); ++pattern) {
+            Values values(length);
+            for (std::size_t i = 0; i < length; ++i) {
+                values[i] = patterns[pattern](i, length);
+            }
+            EXPECT_EQ(symbolsOf(values), runsValueByValue(values))
+                << "length " << length << ", pattern " << pattern;
+        }
+    }
 }
 
 TEST(EncodeValuesTest, ConcatenatesTheCodesOfTheRunsOrFailsWithAnEmptyStream) {
