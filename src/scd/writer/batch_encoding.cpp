@@ -27,11 +27,10 @@ const char* const kImageFileSuffix = "__tmp__raw__image.raw";
 const char* const kSpectrumFileSuffix = "__tmp_spectrum_symbols";
 
 constexpr unsigned kBlockLines = 32;
+constexpr unsigned kFirstBlockLines = 4;
 constexpr int kRunLengthWorkers = 8;
 // Channel ranges of a block laid out, counted and written by actions of their own.
-constexpr unsigned kChannelRanges = 8;
-// Channels of a range laid out and counted together: one cache line of each spectrum.
-constexpr unsigned kSubrangeChannels = 32;
+constexpr unsigned kChannelRanges = 4;
 // Spectrum ranges of a block counted and kept by actions of their own, when the source is read
 // once.
 constexpr unsigned kSpectrumRanges = 8;
@@ -40,6 +39,13 @@ constexpr unsigned kSpectrumRanges = 8;
 constexpr std::uint64_t kBytesPerChannel = 64;
 // The block processor: one LineProcessorAction at a time.
 constexpr unsigned kBlockThreads = 1;
+
+// Lines of the block read after `counted` lines: the first blocks are small, so that counting
+// starts soon after the source is opened, then each is as long as all before it, up to
+// kBlockLines.
+unsigned nextBlockLines(unsigned counted) {
+    return std::min(kBlockLines, std::max(kFirstBlockLines, counted));
+}
 
 SCDHeader headerOf(const SCSpectrumReader& reader) {
     return SCDHeader(reader.width(), reader.height(), reader.depth(),
@@ -134,15 +140,15 @@ unsigned BatchEncoding::countLines() {
         return 0;
     }
     const std::uint64_t blockValues = std::max<std::uint64_t>(kBlockLines * lineValues, 1);
-    std::unique_ptr<unsigned short[]> blocks[2] = {allocateSamples<unsigned short>(blockValues),
-                                                   allocateSamples<unsigned short>(blockValues)};
+    LargeSamples<unsigned short> blocks[2] = {allocateLargeSamples<unsigned short>(blockValues),
+                                              allocateLargeSamples<unsigned short>(blockValues)};
     if (!blocks[0] || !blocks[1]) {
         fail(SC_ALLOCATION_ERROR);
         return 0;
     }
     Processor blockProcessor(kBlockThreads);
     unsigned counted = 0;
-    unsigned wanted = std::min(kBlockLines, lines) * width;
+    unsigned wanted = std::min(nextBlockLines(0), lines) * width;
     int got = readItems(*reader_, blocks[0].get(), wanted);
     while (got > 0) {
         const unsigned blockLines = std::min(static_cast<unsigned>(got), wanted) / width;
@@ -154,11 +160,12 @@ unsigned BatchEncoding::countLines() {
         counted += blockLines;
         // A short read, or one that ends inside a line, is the end of the source.
         const bool more = static_cast<unsigned>(got) == wanted && counted < lines;
-        wanted = std::min(kBlockLines, lines - counted) * width;
+        wanted = std::min(nextBlockLines(counted), lines - counted) * width;
         got = more ? readItems(*reader_, blocks[1].get(), wanted) : 0;
         blockProcessor.wait(action, 0);
         std::swap(blocks[0], blocks[1]);
     }
+    writeKept(kept_[1 - counting_]);
     if (got < 0) {
         fail(SC_FILE_ERROR);
     }
@@ -169,40 +176,48 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     const unsigned width = header_.width();
     const unsigned depth = header_.depth();
     ItemQueue<MultiThreadingPolicy> spectra(block, depth, lines * width);
+    KeptBlock& kept = kept_[counting_];
     ActionList actions;
-    std::vector<ChannelRange> ranges;
     try {
+        // The channel ranges take longer than the spectrum ranges: posted first, they leave the
+        // short ones to even out the workers' ends.
+        const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
+        kept.channelRanges = (depth + rangeChannels - 1) / rangeChannels;
+        if (kept.channels.size() < kept.channelRanges) {
+            kept.channels.resize(kept.channelRanges);
+        }
+        for (unsigned i = 0; i < kept.channelRanges; ++i) {
+            const unsigned first = i * rangeChannels;
+            RangeSymbols& symbols = kept.channels[i];
+            symbols.firstChannel = first;
+            symbols.endChannel = std::min(depth, first + rangeChannels);
+            symbols.symbols.clear();
+            symbols.ends.resize(symbols.endChannel - first);
+            const ChannelRange range{block, lines, first, symbols.endChannel, &symbols};
+            actions.add(ActionRef(new ChannelRangeAction(range, *this)));
+        }
+        kept.spectrumRanges = 0;
         if (spectrumSymbols_) {
             const std::size_t count = std::size_t{lines} * width;
             const std::size_t rangeSpectra =
                 std::max<std::size_t>(1, (count + kSpectrumRanges - 1) / kSpectrumRanges);
-            unsigned index = 0;
-            for (std::size_t first = 0; first < count; first += rangeSpectra, ++index) {
-                if (keptSpectra_.size() <= index) {
-                    keptSpectra_.emplace_back();
-                }
-                keptSpectra_[index].clear();
+            kept.spectrumRanges = static_cast<unsigned>((count + rangeSpectra - 1) / rangeSpectra);
+            if (kept.spectra.size() < kept.spectrumRanges) {
+                kept.spectra.resize(kept.spectrumRanges);
+            }
+            for (unsigned i = 0; i < kept.spectrumRanges; ++i) {
+                const std::size_t first = i * rangeSpectra;
+                SpectrumSymbols& symbols = kept.spectra[i];
+                symbols.clear();
                 const SpectrumRange range{block, first, std::min(count, first + rangeSpectra),
-                                          index};
+                                          &symbols};
                 actions.add(ActionRef(new SpectrumRangeAction(range, *this)));
             }
-            spectrumRanges_ = index;
         } else {
             const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
             for (int i = 0; i < kRunLengthWorkers; ++i) {
                 actions.add(runLength);
             }
-        }
-        const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
-        for (unsigned first = 0; first < depth; first += rangeChannels) {
-            const unsigned index = static_cast<unsigned>(ranges.size());
-            ranges.push_back({block, lines, first, std::min(depth, first + rangeChannels), index});
-            if (rangeSymbols_.size() <= index) {
-                rangeSymbols_.emplace_back();
-            }
-            rangeSymbols_[index].clear();
-            rangeSymbols_[index].ends.resize(ranges.back().endChannel - first);
-            actions.add(ActionRef(new ChannelRangeAction(ranges.back(), *this)));
         }
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);
@@ -210,22 +225,33 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     }
     Processor& processor = SCD::getProcessor();
     processor.post(actions);
+    // The block before this one goes to the stores while this one is counted.
+    writeKept(kept_[1 - counting_]);
     actions.wait(processor, 0);
     accumulator_.commitLines(lines);
+    kept.pending = true;
+    counting_ = 1 - counting_;
+}
+
+void BatchEncoding::writeKept(KeptBlock& kept) {
+    if (!kept.pending) {
+        return;
+    }
+    kept.pending = false;
     if (failure_.load() != SC_OK) {
         return;
     }
-    for (unsigned i = 0; spectrumSymbols_ && i < spectrumRanges_; ++i) {
-        if (!spectrumSymbols_->appendSpectra(keptSpectra_[i])) {
+    for (unsigned i = 0; spectrumSymbols_ && i < kept.spectrumRanges; ++i) {
+        if (!spectrumSymbols_->appendSpectra(kept.spectra[i])) {
             fail(SC_WRITE_ERROR);
             return;
         }
     }
-    // The block's symbols go to the store channel after channel: the ranges are in channel order.
-    for (const ChannelRange& range : ranges) {
-        const RangeSymbols& symbols = rangeSymbols_[range.index];
+    // Channel after channel: the ranges are in channel order.
+    for (unsigned i = 0; i < kept.channelRanges; ++i) {
+        const RangeSymbols& symbols = kept.channels[i];
         if (!imageSymbols_.appendChannels(symbols.symbols.data(), symbols.ends.data(),
-                                          range.endChannel - range.firstChannel)) {
+                                          symbols.endChannel - symbols.firstChannel)) {
             fail(SC_WRITE_ERROR);
             return;
         }
@@ -233,19 +259,36 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
 }
 
 void BatchEncoding::processChannels(const ChannelRange& range) {
-    const std::size_t pixels = std::size_t{range.lines} * header_.width();
+    const unsigned width = header_.width();
+    const unsigned depth = header_.depth();
+    const unsigned channels = range.endChannel - range.firstChannel;
     try {
         SymbolTally tally;
-        RangeSymbols& kept = rangeSymbols_[range.index];
-        // A few channels at a time: their rows stay in the cache from the layout to the count.
-        std::vector<unsigned short>& rows = kept.rows;
-        rows.resize(pixels * std::min(kSubrangeChannels, range.endChannel - range.firstChannel));
-        for (unsigned first = range.firstChannel; first < range.endChannel;
-             first += kSubrangeChannels) {
-            const unsigned end = std::min(range.endChannel, first + kSubrangeChannels);
-            transposeToChannelRows(range.block, pixels, header_.depth(), first, end, rows.data());
-            accumulator_.addChannelRows(rows.data(), range.lines, first, end, tally, &kept.symbols,
-                                        kept.ends.data() + (first - range.firstChannel));
+        RangeSymbols& kept = *range.kept;
+        // A line at a time: its channel rows stay in the cache from the layout to the count, and
+        // each channel's runs go on from line to line.
+        kept.rows.resize(std::size_t{width} * channels);
+        if (kept.channelSymbols.size() < channels) {
+            kept.channelSymbols.resize(channels);
+        }
+        for (unsigned k = 0; k < channels; ++k) {
+            kept.channelSymbols[k].clear();
+        }
+        for (unsigned line = 0; line < range.lines; ++line) {
+            transposeLineToChannelRows(range.block + std::size_t{line} * width * depth, width,
+                                       depth, range.firstChannel, range.endChannel,
+                                       kept.rows.data());
+            for (unsigned k = 0; k < channels; ++k) {
+                std::size_t end = 0;
+                accumulator_.addChannelRows(kept.rows.data() + std::size_t{k} * width, 1,
+                                            range.firstChannel + k, range.firstChannel + k + 1,
+                                            tally, &kept.channelSymbols[k], &end);
+            }
+        }
+        for (unsigned k = 0; k < channels; ++k) {
+            kept.symbols.insert(kept.symbols.end(), kept.channelSymbols[k].begin(),
+                                kept.channelSymbols[k].end());
+            kept.ends[k] = kept.symbols.size();
         }
         counts_.add(tally);
     } catch (...) {
@@ -256,8 +299,8 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
 void BatchEncoding::processSpectra(const SpectrumRange& range) {
     try {
         SymbolTally tally;
-        keptSpectra_[range.index].add(range.block + range.first * header_.depth(),
-                                      range.end - range.first, header_.depth(), tally);
+        range.kept->add(range.block + range.first * header_.depth(), range.end - range.first,
+                        header_.depth(), tally);
         counts_.add(tally);
     } catch (...) {
         fail(SC_ALLOCATION_ERROR);

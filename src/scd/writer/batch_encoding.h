@@ -15,12 +15,13 @@
 #include "scd/writer/spectrum_symbol_store.h"
 
 // One SCD::encode call: writes the SCD cube N from a source of spectra that can be read twice.
-// The first pass reads the source in blocks of 32 lines and counts the run-length symbols of its
-// spectra and channel images; the symbols of the channel images are kept, block by block, in
-// the temporary file N + "__tmp__raw__image.raw" (an ImageSymbolStore). After a rewind, the
-// second pass codes the spectra straight from the source and the channel images from their
-// kept symbols (encodeStreams, encodeSymbolStreams); then the temporary file is removed and
-// the header written.
+// The first pass reads the source in blocks of up to 32 lines (the first ones shorter, so that
+// counting starts at once) and counts the run-length symbols of its spectra and channel images;
+// the symbols of the channel images are kept, block by block, in the temporary file
+// N + "__tmp__raw__image.raw" (an ImageSymbolStore). After a rewind, the second pass codes the
+// spectra straight from the source and the channel images from their kept symbols
+// (encodeStreams, encodeSymbolStreams); then the temporary file is removed and the header
+// written.
 //
 // A source that need not be read twice (the raw file that RawToSCD::encode reads) may be read
 // once instead: the first pass then also keeps the spectra's symbols, in the temporary file
@@ -33,12 +34,12 @@
 //
 // Threads. The calling thread reads the source. Each block is handed to a LineProcessorAction
 // on a private processor of one worker (so the next block is read meanwhile); that action posts
-// to the library's processor actions that never wait for anything (eight references to one
-// run-length counting action for the spectra, and one ChannelRangeAction per channel range,
-// which lays out, counts and writes the range's channel images) and waits for them. The only
-// action that waits thus holds a worker of its own processor, never one of the library's, and
-// any number of encodings, builders and readers may run at once without deadlock. The coding
-// pass is encodeStreams'.
+// to the library's processor actions that never wait for anything (one ChannelRangeAction per
+// channel range, which lays out and counts the range's channel images a line at a time, then
+// the spectra's counting actions), writes the symbols kept from the block before to the
+// temporary files meanwhile, and waits for them. The only action that waits thus holds a worker
+// of its own processor, never one of the library's, and any number of encodings, builders and
+// readers may run at once without deadlock. The coding pass is encodeStreams'.
 class BatchEncoding {
   public:
     // How often the source is read.
@@ -67,24 +68,33 @@ class BatchEncoding {
     // the work of a LineProcessorAction.
     void processBlock(const unsigned short* block, unsigned lines);
 
-    // A channel range of a block: its lines, its channels, its place among the block's ranges.
+    // The symbols of a block's channel range, and where each of its channels ends among them.
+    struct RangeSymbols {
+        std::vector<PackedSymbol> symbols;
+        std::vector<std::size_t> ends;
+        std::vector<unsigned short> rows;  // a line of the range's channels, as channel rows
+        std::vector<std::vector<PackedSymbol>> channelSymbols;  // per channel, while counting
+        unsigned firstChannel = 0;
+        unsigned endChannel = 0;
+    };
+    // A channel range of a block: its lines, its channels, where its symbols go.
     struct ChannelRange {
         const unsigned short* block;
         unsigned lines;
         unsigned firstChannel;
         unsigned endChannel;
-        unsigned index;
+        RangeSymbols* kept;
     };
     // Lays out the range's channel rows and counts and keeps their image runs: the work of a
     // ChannelRangeAction. Ranges of one block may run at once.
     void processChannels(const ChannelRange& range);
 
-    // Some consecutive spectra of a block, and their place among the block's ranges.
+    // Some consecutive spectra of a block, and where their symbols go.
     struct SpectrumRange {
         const unsigned short* block;
         std::size_t first;
         std::size_t end;
-        unsigned index;
+        SpectrumSymbols* kept;
     };
     // Counts and keeps the symbols of the range's spectra: the work of a SpectrumRangeAction
     // when the source is read once. Ranges of one block may run at once.
@@ -97,6 +107,9 @@ class BatchEncoding {
     SCErrorCode writeCube(unsigned linesCounted);
     // Records the first failure of the encoding.
     void fail(SCErrorCode code);
+    struct KeptBlock;
+    // Writes a counted block's symbols to the stores, if it has any not yet written.
+    void writeKept(KeptBlock& kept);
 
     std::string name_;                 // N, the cube's base name
     SCSpectrumReader* reader_;         // the source
@@ -104,19 +117,19 @@ class BatchEncoding {
     SymbolCountTable counts_;          // symbols of every spectrum and channel image
     ImageRunAccumulator accumulator_;  // counts the channel images into counts_
     ImageSymbolStore imageSymbols_;    // the channel images' symbols, block by block
-    // The symbols of a block's channel range, and where each of its channels ends among them.
-    struct RangeSymbols {
-        std::vector<PackedSymbol> symbols;
-        std::vector<std::size_t> ends;
-        std::vector<unsigned short> rows;  // a few of the range's channels, as channel rows
-        void clear() { symbols.clear(); }
+    // The symbols a block's counting keeps: written to the stores while the next block is
+    // counted.
+    struct KeptBlock {
+        std::vector<RangeSymbols> channels;    // per channel range, in channel order
+        std::vector<SpectrumSymbols> spectra;  // per spectrum range, in spectrum order
+        unsigned channelRanges = 0;            // ranges of the block in channels
+        unsigned spectrumRanges = 0;           // ranges of the block in spectra
+        bool pending = false;                  // counted, not yet written
     };
-    std::vector<RangeSymbols> rangeSymbols_;  // per channel range of the block being processed
-    // When the source is read once: the spectra's symbols, and those of each spectrum range of
-    // the block being processed with the symbol count of each of its spectra.
+    KeptBlock kept_[2];      // the block being counted and the one before it
+    unsigned counting_ = 0;  // kept_ of the block being counted
+    // When the source is read once: the spectra's symbols.
     std::unique_ptr<SpectrumSymbolStore> spectrumSymbols_;
-    std::vector<SpectrumSymbols> keptSpectra_;
-    unsigned spectrumRanges_ = 0;              // spectrum ranges of the block being processed
     std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
     std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass

@@ -88,3 +88,22 @@ void transposeToChannelRows(const unsigned short* spectra, std::size_t pixels, u
         }
     }
 }
+
+void transposeLineToChannelRows(const unsigned short* spectra, std::size_t pixels, unsigned depth,
+                                unsigned firstChannel, unsigned endChannel, unsigned short* rows) {
+    const unsigned channels = endChannel - firstChannel;
+    std::size_t p0 = 0;
+#if defined(__SSE2__)
+    const unsigned squareChannels = channels / 8 * 8;
+    for (; p0 + 8 <= pixels; p0 += 8) {
+        const unsigned short* from = spectra + p0 * depth + firstChannel;
+        for (unsigned c = 0; c < squareChannels; c += 8) {
+            transpose8x8(from + c, depth, rows + c * pixels + p0, pixels);
+        }
+        transposeScalar(spectra, pixels, depth, firstChannel, p0, firstChannel + squareChannels, 8,
+                        channels - squareChannels, rows);
+    }
+#endif
+    transposeScalar(spectra, pixels, depth, firstChannel, p0, firstChannel,
+                    static_cast<unsigned>(pixels - p0), channels, rows);
+}
