@@ -10,6 +10,14 @@
 static_assert(std::endian::native == std::endian::little,
               "symbols are written and read exactly as memory holds them");
 
+namespace {
+
+// Symbols read at once by an ImageSymbolSource, in bytes: channels enough for a few coding
+// chunks.
+constexpr std::uint64_t kGroupBytes = 4u << 20;
+
+}  // namespace
+
 ImageSymbolStore::ImageSymbolStore(const std::string& path, unsigned depth)
     : path_(path), depth_(depth) {
     openEmptyOutput(output_, path);
@@ -60,19 +68,34 @@ bool ImageSymbolStore::finishWriting() {
     return input_.open(path_.c_str(), GENERIC_READ);
 }
 
-bool ImageSymbolStore::appendChannel(unsigned c, std::vector<PackedSymbol>& out) const {
-    if (!input_.isOpen() || c >= depth_) {
+bool ImageSymbolStore::readGroup(unsigned first, std::uint64_t bytes,
+                                 ImageSymbolStore::ChannelGroup& group) const {
+    if (!input_.isOpen() || first >= depth_) {
         return false;
     }
+    const std::size_t blockCount = blocks();
+    unsigned end = first;
+    std::uint64_t groupBytes = 0;
+    while (end < depth_ && (end == first || groupBytes < bytes)) {
+        for (std::size_t block = 0; block < blockCount; ++block) {
+            groupBytes += start(block, end + 1) - start(block, end);
+        }
+        ++end;
+    }
     try {
-        for (std::size_t block = 0; block + depth_ < starts_.size(); block += depth_ + 1) {
-            const std::uint64_t begin = starts_[block + c];
-            const std::uint64_t bytes = starts_[block + c + 1] - begin;
-            const std::size_t first = out.size();
-            out.resize(first + bytes / sizeof(PackedSymbol));
-            if (!readSymbolFile(input_, begin, out.data() + first, bytes)) {
+        group.first = first;
+        group.end = end;
+        group.symbols.resize(groupBytes / sizeof(PackedSymbol));
+        group.blockStarts.resize(blockCount);
+        std::size_t next = 0;
+        for (std::size_t block = 0; block < blockCount; ++block) {
+            const std::uint64_t begin = start(block, first);
+            const std::uint64_t blockBytes = start(block, end) - begin;
+            group.blockStarts[block] = next;
+            if (!readSymbolFile(input_, begin, group.symbols.data() + next, blockBytes)) {
                 return false;
             }
+            next += blockBytes / sizeof(PackedSymbol);
         }
         return true;
     } catch (const std::bad_alloc&) {
@@ -80,12 +103,28 @@ bool ImageSymbolStore::appendChannel(unsigned c, std::vector<PackedSymbol>& out)
     }
 }
 
+void ImageSymbolStore::appendChannel(unsigned c, const ChannelGroup& group,
+                                     std::vector<PackedSymbol>& out) const {
+    for (std::size_t block = 0; block < group.blockStarts.size(); ++block) {
+        const std::uint64_t groupStart = start(block, group.first);
+        const PackedSymbol* from = group.symbols.data() + group.blockStarts[block] +
+                                   (start(block, c) - groupStart) / sizeof(PackedSymbol);
+        out.insert(out.end(), from,
+                   from + (start(block, c + 1) - start(block, c)) / sizeof(PackedSymbol));
+    }
+}
+
 bool ImageSymbolSource::appendNext(std::vector<PackedSymbol>& symbols) {
     const unsigned channel = next_++;
-    if (channel >= openRuns_->size() || !store_->appendChannel(channel, symbols)) {
+    if (channel >= openRuns_->size()) {
+        return false;
+    }
+    if ((channel < group_.first || channel >= group_.end) &&
+        !store_->readGroup(channel, kGroupBytes, group_)) {
         return false;
     }
     try {
+        store_->appendChannel(channel, group_, symbols);
         accumulator_->finishChannel((*openRuns_)[channel], missingZeros_,
                                     [&](const SCSymbol& symbol, std::uint32_t times) {
                                         symbols.insert(symbols.end(), times, packSymbol(symbol));

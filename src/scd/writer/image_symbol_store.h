@@ -39,11 +39,30 @@ class ImageSymbolStore {
     // Ends the writing and opens the file for reading; once done, further calls do nothing.
     // False when it cannot be reopened or a block is incomplete.
     bool finishWriting();
-    // Appends channel c's stored symbols, of every block in order, to `out`. False when the file
-    // cannot be read or memory runs out. REQUIRES: finishWriting() succeeded, c < depth.
-    bool appendChannel(unsigned c, std::vector<PackedSymbol>& out) const;
+    // Some consecutive channels' stored symbols, read from every block at once.
+    struct ChannelGroup {
+        unsigned first = 0;  // the group's channels: first ... end - 1
+        unsigned end = 0;
+        std::vector<PackedSymbol> symbols;     // block after block, channel after channel
+        std::vector<std::size_t> blockStarts;  // where each block's channels start in symbols
+    };
+    // Reads into `group` the stored symbols of the channels from `first` on, as many channels as
+    // hold about `bytes` bytes (one at least): one read per block instead of one per block and
+    // channel. False when the file cannot be read or memory runs out. REQUIRES: finishWriting()
+    // succeeded, first < depth.
+    bool readGroup(unsigned first, std::uint64_t bytes, ChannelGroup& group) const;
+    // Appends channel c's stored symbols, of every block in order, to `out`. Throws
+    // std::bad_alloc when memory runs out. REQUIRES: `group` read by readGroup, holds c.
+    void appendChannel(unsigned c, const ChannelGroup& group, std::vector<PackedSymbol>& out) const;
 
   private:
+    // Where channel c's symbols of block b start in the file; c = depth_ gives the block's end.
+    std::uint64_t start(std::size_t block, unsigned c) const {
+        return starts_[block * (std::size_t{depth_} + 1) + c];
+    }
+    // Blocks stored.
+    std::size_t blocks() const { return starts_.size() / (std::size_t{depth_} + 1); }
+
     std::string path_;
     unsigned depth_;
     SystemOutputFileStream output_;  // while symbols are appended
@@ -74,7 +93,8 @@ class ImageSymbolSource : public SymbolStreamSource {
     const ImageRunAccumulator* accumulator_;
     const std::vector<SCSymbol>* openRuns_;
     std::uint64_t missingZeros_;
-    unsigned next_ = 0;  // the channel read next
+    unsigned next_ = 0;                     // the channel read next
+    ImageSymbolStore::ChannelGroup group_;  // the group holding it, once read
 };
 
 // Reads `bytes` bytes at `offset` of a symbol file into `to`. False when they cannot all be read.
