@@ -26,7 +26,9 @@ using lattix::lx_tuplink::Processor;
 const char* const kImageFileSuffix = "__tmp__raw__image.raw";
 const char* const kSpectrumFileSuffix = "__tmp_spectrum_symbols";
 
-constexpr unsigned kBlockLines = 32;
+// Lines of a block, once counting has started: 2 x 16 lines of 16-bit values in memory, and few
+// enough blocks that each channel image is read back from the kept symbols in few pieces.
+constexpr unsigned kBlockLines = 16;
 constexpr unsigned kFirstBlockLines = 4;
 constexpr int kRunLengthWorkers = 8;
 // Channel ranges of a block laid out, counted and written by actions of their own.

@@ -15,7 +15,7 @@
 #include "scd/writer/spectrum_symbol_store.h"
 
 // One SCD::encode call: writes the SCD cube N from a source of spectra that can be read twice.
-// The first pass reads the source in blocks of up to 32 lines (the first ones shorter, so that
+// The first pass reads the source in blocks of up to 16 lines (the first ones shorter, so that
 // counting starts at once) and counts the run-length symbols of its spectra and channel images;
 // the symbols of the channel images are kept, block by block, in the temporary file
 // N + "__tmp__raw__image.raw" (an ImageSymbolStore). After a rewind, the second pass codes the
@@ -64,7 +64,7 @@ class BatchEncoding {
     // isReady(); called once.
     int run();
 
-    // Counts and stores `lines` lines of 32 at most, width x depth values each, from `block`:
+    // Counts and stores `lines` lines of 16 at most, width x depth values each, from `block`:
     // the work of a LineProcessorAction.
     void processBlock(const unsigned short* block, unsigned lines);
 

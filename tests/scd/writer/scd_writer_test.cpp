@@ -264,9 +264,9 @@ TEST_F(SCDBuilderTest, RoiImageSumsTheLinesAddedSoFarUntilCancelWhichLeavesNothi
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
-// A source of 40 lines that ends inside line 38 is counted in blocks of 32 and 8 lines, then
-// read again and coded in one chunk: the data files are those of its 38 whole lines,
-// and the spectra of the other lines keep the offset 0.
+// A source of 40 lines that ends inside line 38 is counted in blocks of 4, 4, 8, 16 and 8 lines,
+// each asked for no more than the lines left, then read again and coded in one chunk: the data
+// files are those of its 38 whole lines, and the spectra of the other lines keep the offset 0.
 TEST(SCDEncode, ASourceEndingInsideALineStoresTheWholeLinesBeforeIt) {
     TempDir dir;
     const ReferenceCube cube = randomCube(CubeKind::kRandomRuns, 3, 40, 50, 40, 3);
