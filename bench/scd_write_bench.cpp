@@ -81,7 +81,7 @@ void encodeVersusZstd(benchmark::State& state) {
 BENCHMARK(encodeVersusZstd)
     ->Arg(1)
     ->Arg(2)
-    ->Iterations(3)
+    ->Iterations(5)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
