@@ -16,6 +16,7 @@
 #include "scd/writer/item_queue.h"
 #include "scd/writer/scd_line_actions.h"
 #include "scd/writer/stream_encoder.h"
+#include "scd/writer/temporary_file_removal.h"
 
 namespace {
 
@@ -116,16 +117,27 @@ int BatchEncoding::run() {
     if (result == SC_OK) {
         result = writeCube(linesCounted);
     }
+    // After a success the temporary files' data are freed in the background; after a failure
+    // at once, so that a full disk has its room back when the call returns.
+    if (result == SC_OK) {
+        TemporaryFileRemoval images(imageSymbols_.path());
+        imageSymbols_.close();
+        images.remove();
+        if (spectrumSymbols_) {
+            TemporaryFileRemoval spectra(spectrumSymbols_->path());
+            spectrumSymbols_->close();
+            spectra.remove();
+        }
+        return result;
+    }
     imageSymbols_.close();
     std::remove(imageSymbols_.path().c_str());
     if (spectrumSymbols_) {
         spectrumSymbols_->close();
         std::remove(spectrumSymbols_->path().c_str());
     }
-    if (result != SC_OK) {
-        std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
-        std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
-    }
+    std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
+    std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
     return result;
 }
 

@@ -60,7 +60,8 @@ class BatchEncoding {
     // SC_FILE_ERROR when the source fails to read or a file cannot be created, SC_WRITE_ERROR
     // when a write fails, SC_ALLOCATION_ERROR when memory runs out. On failure no header is
     // left (an older cube of that name is withdrawn before its data files are replaced) and
-    // the data files are removed. The temporary file is removed either way. REQUIRES:
+    // the data files are removed. The temporary files are removed either way (after a success,
+    // their data are freed in the background: TemporaryFileRemoval). REQUIRES:
     // isReady(); called once.
     int run();
 

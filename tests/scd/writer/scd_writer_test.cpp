@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <latch>
 #include <thread>
@@ -328,6 +329,29 @@ TEST(RawToSCD, RefusedSourcesGiveFileErrorAndCreateNothing) {
     writeFileBytes(raw + ".raw", std::vector<unsigned char>(4 * 3 * 5 * 4));
     EXPECT_EQ(RawToSCD::encode(raw, scd), SC_FILE_ERROR);
     EXPECT_EQ(filesIn(dir.path()), (Names{"raw.rpl", "raw.raw"}));
+}
+
+// Descriptors of this process open on a file whose path holds `part`.
+int descriptorsOn(const std::string& part) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        count += !error && target.find(part) != std::string::npos;
+    }
+    return count;
+}
+
+// The temporary files' names are gone when the conversion returns; their data, freed in the
+// background, soon after.
+TEST(RawToSCD, LeavesNoTemporaryFileAndSoonNoDescriptorOfOne) {
+    TempDir dir;
+    writeRawCube(dir.file("raw"), 20, 10, 300, SCRawHeader::RECORD_BY_VECTOR, wideValue);
+    ASSERT_EQ(RawToSCD::encode(dir.file("raw"), dir.file("scd")), SC_OK);
+    for (const std::string& file : filesIn(dir.path())) {
+        EXPECT_EQ(file.find("__tmp"), std::string::npos) << file;
+    }
+    EXPECT_TRUE(eventually([&] { return descriptorsOn(dir.path() + "/scd__tmp") == 0; }));
 }
 
 // Builders and batch encodings at once, next to readers of finished cubes: every one ends (a
