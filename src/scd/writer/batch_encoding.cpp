@@ -33,7 +33,7 @@ constexpr unsigned kBlockLines = 16;
 constexpr unsigned kFirstBlockLines = 4;
 constexpr int kRunLengthWorkers = 8;
 // Channel ranges of a block laid out, counted and written by actions of their own.
-constexpr unsigned kChannelRanges = 4;
+constexpr unsigned kChannelRanges = 8;
 // Spectrum ranges of a block counted and kept by actions of their own, when the source is read
 // once.
 constexpr unsigned kSpectrumRanges = 8;
