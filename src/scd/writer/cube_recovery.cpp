@@ -115,11 +115,15 @@ std::string temporarySpectrumSymbolsPath(const std::string& name) {
     return name + "__tmp_spectrum_symbols";
 }
 
+std::array<std::string, 4> builderTemporaryPaths(const std::string& name) {
+    return {temporarySpectrumPath(name), temporaryImagePath(name), temporaryImageSymbolsPath(name),
+            temporarySpectrumSymbolsPath(name)};
+}
+
 void removeBuilderTemporaries(const std::string& name) {
-    std::remove(temporarySpectrumPath(name).c_str());
-    std::remove(temporaryImagePath(name).c_str());
-    std::remove(temporaryImageSymbolsPath(name).c_str());
-    std::remove(temporarySpectrumSymbolsPath(name).c_str());
+    for (const std::string& path : builderTemporaryPaths(name)) {
+        std::remove(path.c_str());
+    }
 }
 
 int recoverSCDCube(const std::string& name) {

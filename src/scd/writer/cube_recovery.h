@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "sc_api/sc_error_code.h"
@@ -26,6 +27,9 @@ std::string temporarySpectrumSymbolsPath(const std::string& name);
 // are left as they are either way.
 SCErrorCode codeTemporarySpectra(const std::string& name, const BuildJournal::Contents& cube,
                                  unsigned lines);
+
+// The paths of all the temporary files of the line builder of cube `name`.
+std::array<std::string, 4> builderTemporaryPaths(const std::string& name);
 
 // Removes the temporary spectrum and image files of cube `name` (missing ones are skipped).
 void removeBuilderTemporaries(const std::string& name);

@@ -1,12 +1,15 @@
 #include "scd/writer/scd_builder.h"
 
+#include <array>
 #include <new>
+#include <optional>
 
 #include "sc_api/scd.h"
 #include "scd/writer/cube_completion.h"
 #include "scd/writer/cube_recovery.h"
 #include "scd/writer/raw_item_reader.h"
 #include "scd/writer/stream_encoder.h"
+#include "scd/writer/temporary_file_removal.h"
 
 template <class ThreadingPolicy>
 SCDBuilder<ThreadingPolicy>::SCDBuilder(const std::string& name, unsigned width, unsigned height,
@@ -107,6 +110,18 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::completeCube() {
 
 template <class ThreadingPolicy>
 void SCDBuilder<ThreadingPolicy>::finish() {
+    // The temporaries hold the whole cube: their names go at once, their data are freed in the
+    // background (or at once, when memory is too short even for that).
+    std::array<std::optional<TemporaryFileRemoval>, 4> removals;
+    if (journal_.isOpen()) {
+        try {
+            const std::array<std::string, 4> paths = builderTemporaryPaths(name_);
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                removals[i].emplace(paths[i]);
+            }
+        } catch (const std::bad_alloc&) {
+        }
+    }
     if (spectrumFile_.isOpen()) {
         spectrumFile_.close();
     }
@@ -114,7 +129,12 @@ void SCDBuilder<ThreadingPolicy>::finish() {
     imageSymbols_.close();
     spectrumSymbols_.close();
     if (journal_.isOpen()) {
-        removeBuilderTemporaries(name_);
+        for (std::optional<TemporaryFileRemoval>& removal : removals) {
+            if (removal) {
+                removal->remove();
+            }
+        }
+        removeBuilderTemporaries(name_);  // any left
         journal_.remove();
     }
     open_ = false;

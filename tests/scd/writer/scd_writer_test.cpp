@@ -34,6 +34,17 @@ struct CubeShape {
     unsigned width, height, depth, acquiredLines;
 };
 
+// Descriptors of this process open on a file whose path holds `part`.
+int descriptorsOn(const std::string& part) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        count += !error && target.find(part) != std::string::npos;
+    }
+    return count;
+}
+
 class WriterIdentityTest : public ::testing::TestWithParam<CubeShape> {};
 
 // The builder and the batch encoder write the files of the independent reference writer, and
@@ -193,6 +204,8 @@ TEST_F(SCDBuilderTest, CloseLeavesTheCubeFilesOnlyAndEveryLaterCallIsRefused) {
     EXPECT_EQ(builder->addSpectrumLine(cube.values.data()), SC_OUT_OF_RANGE);  // beyond the height
     ASSERT_EQ(builder->close(), SC_OK);
     EXPECT_EQ(filesIn(dir.path()), kCubeFiles);
+    // The temporaries' data are freed in the background, soon.
+    EXPECT_TRUE(eventually([&] { return descriptorsOn(base + "__tmp") == 0; }));
 
     Values roi(20);
     EXPECT_EQ(builder->addSpectrumLine(cube.values.data()), SC_FILE_ERROR);
@@ -329,17 +342,6 @@ TEST(RawToSCD, RefusedSourcesGiveFileErrorAndCreateNothing) {
     writeFileBytes(raw + ".raw", std::vector<unsigned char>(4 * 3 * 5 * 4));
     EXPECT_EQ(RawToSCD::encode(raw, scd), SC_FILE_ERROR);
     EXPECT_EQ(filesIn(dir.path()), (Names{"raw.rpl", "raw.raw"}));
-}
-
-// Descriptors of this process open on a file whose path holds `part`.
-int descriptorsOn(const std::string& part) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
-        count += !error && target.find(part) != std::string::npos;
-    }
-    return count;
 }
 
 // The temporary files' names are gone when the conversion returns; their data, freed in the
