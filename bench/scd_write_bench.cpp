@@ -7,7 +7,8 @@
 //    after each line the same line is written raw (16-bit) to a file of its own. Counters:
 //    line_ms and raw_line_ms (medians), line_vs_raw, the medians of the first and the last
 //    tenth of the lines and last_vs_first, close_ms, then encode_ms (RawToSCD::encode of the
-//    same cube, in the same run) and close_vs_encode.
+//    same cube, in the same run, timed after a pause that lets the builder's temporary files be
+//    freed) and close_vs_encode.
 //  - peakMemory: the peak resident memory of a fresh process (this program started again) that
 //    only runs RawToSCD::encode of the cube, or only builds it line by line from the raw file,
 //    less that of one that does nothing: encode_peak_MiB, builder_peak_MiB.
@@ -17,6 +18,7 @@
 #include <zstd.h>
 
 #include <numeric>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,7 +126,12 @@ void buildLineByLine(benchmark::State& state) {
         lines.insert(lines.end(), cubeLines.begin(), cubeLines.end());
         firstTenth.push_back(medianOf(cubeLines, 0, kHeight / 10));
         lastTenth.push_back(medianOf(cubeLines, kHeight - kHeight / 10, kHeight));
+        // The builder's temporary files, the size of the cube, are freed in the background
+        // after close; the encode is timed once that is over, and so is the next cube's first
+        // line.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         encodes.push_back(encodeMilliseconds(cube.rawCube(false), cube.file("converted")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
     state.counters["line_ms"] = median(lines);
     state.counters["raw_line_ms"] = median(rawTimes);
