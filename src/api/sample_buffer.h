@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
-
-#include <cstdlib>
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>

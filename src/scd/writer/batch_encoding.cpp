@@ -119,25 +119,19 @@ int BatchEncoding::run() {
     }
     // After a success the temporary files' data are freed in the background; after a failure
     // at once, so that a full disk has its room back when the call returns.
-    if (result == SC_OK) {
-        TemporaryFileRemoval images(imageSymbols_.path());
-        imageSymbols_.close();
-        images.remove();
-        if (spectrumSymbols_) {
-            TemporaryFileRemoval spectra(spectrumSymbols_->path());
-            spectrumSymbols_->close();
-            spectra.remove();
-        }
-        return result;
-    }
+    const bool inBackground = result == SC_OK;
+    TemporaryFileRemoval images(imageSymbols_.path(), inBackground);
     imageSymbols_.close();
-    std::remove(imageSymbols_.path().c_str());
+    images.remove();
     if (spectrumSymbols_) {
+        TemporaryFileRemoval spectra(spectrumSymbols_->path(), inBackground);
         spectrumSymbols_->close();
-        std::remove(spectrumSymbols_->path().c_str());
+        spectra.remove();
     }
-    std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
-    std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
+    if (result != SC_OK) {
+        std::remove((name_ + SCD::SPECTRUM_FILE_EXTENSION).c_str());
+        std::remove((name_ + SCD::IMAGE_FILE_EXTENSION).c_str());
+    }
     return result;
 }
 

@@ -68,8 +68,7 @@ bool ImageSymbolStore::finishWriting() {
     return input_.open(path_.c_str(), GENERIC_READ);
 }
 
-bool ImageSymbolStore::readGroup(unsigned first, std::uint64_t bytes,
-                                 ImageSymbolStore::ChannelGroup& group) const {
+bool ImageSymbolStore::readGroup(unsigned first, std::uint64_t bytes, ChannelGroup& group) const {
     if (!input_.isOpen() || first >= depth_) {
         return false;
     }

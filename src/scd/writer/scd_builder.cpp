@@ -111,15 +111,12 @@ SCErrorCode SCDBuilder<ThreadingPolicy>::completeCube() {
 template <class ThreadingPolicy>
 void SCDBuilder<ThreadingPolicy>::finish() {
     // The temporaries hold the whole cube: their names go at once, their data are freed in the
-    // background (or at once, when memory is too short even for that).
+    // background.
     std::array<std::optional<TemporaryFileRemoval>, 4> removals;
     if (journal_.isOpen()) {
-        try {
-            const std::array<std::string, 4> paths = builderTemporaryPaths(name_);
-            for (std::size_t i = 0; i < paths.size(); ++i) {
-                removals[i].emplace(paths[i]);
-            }
-        } catch (const std::bad_alloc&) {
+        const std::array<std::string, 4> paths = builderTemporaryPaths(name_);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            removals[i].emplace(paths[i], true);
         }
     }
     if (spectrumFile_.isOpen()) {
@@ -130,11 +127,8 @@ void SCDBuilder<ThreadingPolicy>::finish() {
     spectrumSymbols_.close();
     if (journal_.isOpen()) {
         for (std::optional<TemporaryFileRemoval>& removal : removals) {
-            if (removal) {
-                removal->remove();
-            }
+            removal->remove();
         }
-        removeBuilderTemporaries(name_);  // any left
         journal_.remove();
     }
     open_ = false;

@@ -37,8 +37,9 @@ class DescriptorClose : public Action {
 
 }  // namespace
 
-TemporaryFileRemoval::TemporaryFileRemoval(std::string path)
-    : path_(std::move(path)), descriptor_(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)) {}
+TemporaryFileRemoval::TemporaryFileRemoval(std::string path, bool inBackground)
+    : path_(std::move(path)),
+      descriptor_(inBackground ? ::open(path_.c_str(), O_RDONLY | O_CLOEXEC) : -1) {}
 
 TemporaryFileRemoval::~TemporaryFileRemoval() {
     if (descriptor_ >= 0) {

@@ -9,16 +9,16 @@
 // that descriptor, which frees the data, to the library's processor.
 class TemporaryFileRemoval {
   public:
-    // Opens a descriptor on the file at `path`; without one (the file is gone, no descriptor is
-    // left), remove() simply removes the name.
-    explicit TemporaryFileRemoval(std::string path);
+    // Opens a descriptor on the file at `path` when `inBackground`; without one (not asked for,
+    // the file is gone, no descriptor is left), remove() removes the file at once.
+    TemporaryFileRemoval(std::string path, bool inBackground);
     TemporaryFileRemoval(const TemporaryFileRemoval&) = delete;
     TemporaryFileRemoval& operator=(const TemporaryFileRemoval&) = delete;
     // Closes the descriptor if remove() has not handed it on.
     ~TemporaryFileRemoval();
 
-    // Removes the file's name now and has its data freed in the background. Call it once the
-    // file's streams are closed.
+    // Removes the file's name now and has its data freed in the background (or at once, see
+    // above). Call it once the file's streams are closed.
     void remove();
 
   private:
