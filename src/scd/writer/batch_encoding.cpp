@@ -274,29 +274,29 @@ void BatchEncoding::processChannels(const ChannelRange& range) {
         SymbolTally tally;
         RangeSymbols& kept = *range.kept;
         // A line at a time: its channel rows stay in the cache from the layout to the count, and
-        // each channel's runs go on from line to line.
+        // each channel's runs go on from line to line. The symbols are kept line after line,
+        // then gathered channel after channel.
         kept.rows.resize(std::size_t{width} * channels);
-        if (kept.channelSymbols.size() < channels) {
-            kept.channelSymbols.resize(channels);
-        }
-        for (unsigned k = 0; k < channels; ++k) {
-            kept.channelSymbols[k].clear();
-        }
+        kept.lineSymbols.clear();
+        kept.lineEnds.resize(std::size_t{range.lines} * channels);
         for (unsigned line = 0; line < range.lines; ++line) {
             transposeLineToChannelRows(range.block + std::size_t{line} * width * depth, width,
                                        depth, range.firstChannel, range.endChannel,
                                        kept.rows.data());
-            for (unsigned k = 0; k < channels; ++k) {
-                std::size_t end = 0;
-                accumulator_.addChannelRows(kept.rows.data() + std::size_t{k} * width, 1,
-                                            range.firstChannel + k, range.firstChannel + k + 1,
-                                            tally, &kept.channelSymbols[k], &end);
-            }
+            accumulator_.addChannelRows(kept.rows.data(), 1, range.firstChannel, range.endChannel,
+                                        tally, &kept.lineSymbols,
+                                        kept.lineEnds.data() + std::size_t{line} * channels);
         }
+        kept.symbols.resize(kept.lineSymbols.size());
+        const PackedSymbol* from = kept.lineSymbols.data();
+        PackedSymbol* to = kept.symbols.data();
         for (unsigned k = 0; k < channels; ++k) {
-            kept.symbols.insert(kept.symbols.end(), kept.channelSymbols[k].begin(),
-                                kept.channelSymbols[k].end());
-            kept.ends[k] = kept.symbols.size();
+            for (unsigned line = 0; line < range.lines; ++line) {
+                const std::size_t at = std::size_t{line} * channels + k;
+                to = std::copy(from + (at == 0 ? 0 : kept.lineEnds[at - 1]),
+                               from + kept.lineEnds[at], to);
+            }
+            kept.ends[k] = static_cast<std::size_t>(to - kept.symbols.data());
         }
         counts_.add(tally);
     } catch (...) {

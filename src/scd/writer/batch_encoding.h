@@ -74,7 +74,10 @@ class BatchEncoding {
         std::vector<PackedSymbol> symbols;
         std::vector<std::size_t> ends;
         std::vector<unsigned short> rows;  // a line of the range's channels, as channel rows
-        std::vector<std::vector<PackedSymbol>> channelSymbols;  // per channel, while counting
+        // While counting: the symbols line after line, channel after channel within a line, and
+        // where each line's channel ends among them.
+        std::vector<PackedSymbol> lineSymbols;
+        std::vector<std::size_t> lineEnds;
         unsigned firstChannel = 0;
         unsigned endChannel = 0;
     };
