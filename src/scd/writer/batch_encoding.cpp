@@ -186,8 +186,11 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     ItemQueue<MultiThreadingPolicy> spectra(block, depth, lines * width);
     KeptBlock& kept = kept_[counting_];
     ActionList actions;
+    channelRanges_.clear();
+    spectrumRanges_.clear();
+    nextRange_.store(0);
     try {
-        // The channel ranges take longer than the spectrum ranges: posted first, they leave the
+        // The channel ranges take longer than the spectrum ranges: taken first, they leave the
         // short ones to even out the workers' ends.
         const unsigned rangeChannels = std::max(1u, (depth + kChannelRanges - 1) / kChannelRanges);
         kept.channelRanges = (depth + rangeChannels - 1) / rangeChannels;
@@ -201,8 +204,7 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
             symbols.endChannel = std::min(depth, first + rangeChannels);
             symbols.symbols.clear();
             symbols.ends.resize(symbols.endChannel - first);
-            const ChannelRange range{block, lines, first, symbols.endChannel, &symbols};
-            actions.add(ActionRef(new ChannelRangeAction(range, *this)));
+            channelRanges_.push_back({block, lines, first, symbols.endChannel, &symbols});
         }
         kept.spectrumRanges = 0;
         if (spectrumSymbols_) {
@@ -217,11 +219,15 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
                 const std::size_t first = i * rangeSpectra;
                 SpectrumSymbols& symbols = kept.spectra[i];
                 symbols.clear();
-                const SpectrumRange range{block, first, std::min(count, first + rangeSpectra),
-                                          &symbols};
-                actions.add(ActionRef(new SpectrumRangeAction(range, *this)));
+                spectrumRanges_.push_back(
+                    {block, first, std::min(count, first + rangeSpectra), &symbols});
             }
-        } else {
+        }
+        const ActionRef worker(new RangeWorkerAction(*this));
+        for (unsigned i = 0; i < encoderThreads(); ++i) {
+            actions.add(worker);
+        }
+        if (!spectrumSymbols_) {
             const ActionRef runLength(new RunLengthEncodingExecutorThread(spectra, counts_));
             for (int i = 0; i < kRunLengthWorkers; ++i) {
                 actions.add(runLength);
@@ -239,6 +245,18 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     accumulator_.commitLines(lines);
     kept.pending = true;
     counting_ = 1 - counting_;
+}
+
+void BatchEncoding::countRanges() {
+    const std::size_t channelRanges = channelRanges_.size();
+    const std::size_t total = channelRanges + spectrumRanges_.size();
+    for (std::size_t i = nextRange_.fetch_add(1); i < total; i = nextRange_.fetch_add(1)) {
+        if (i < channelRanges) {
+            processChannels(channelRanges_[i]);
+        } else {
+            processSpectra(spectrumRanges_[i - channelRanges]);
+        }
+    }
 }
 
 void BatchEncoding::writeKept(KeptBlock& kept) {

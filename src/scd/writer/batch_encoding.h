@@ -34,10 +34,11 @@
 //
 // Threads. The calling thread reads the source. Each block is handed to a LineProcessorAction
 // on a private processor of one worker (so the next block is read meanwhile); that action posts
-// to the library's processor actions that never wait for anything (one ChannelRangeAction per
-// channel range, which lays out and counts the range's channel images a line at a time, then
-// the spectra's counting actions), writes the symbols kept from the block before to the
-// temporary files meanwhile, and waits for them. The only action that waits thus holds a worker
+// to the library's processor actions that never wait for anything (RangeWorkerActions, one per
+// core, which take the block's channel ranges, each laid out and counted a line at a time, and
+// then its spectrum ranges; or, when the source is read twice, the spectra's counting actions
+// besides), writes the symbols kept from the block before to the temporary files meanwhile,
+// and waits for them. The only action that waits thus holds a worker
 // of its own processor, never one of the library's, and any number of encodings, builders and
 // readers may run at once without deadlock. The coding pass is encodeStreams'.
 class BatchEncoding {
@@ -104,6 +105,10 @@ class BatchEncoding {
     // when the source is read once. Ranges of one block may run at once.
     void processSpectra(const SpectrumRange& range);
 
+    // Counts the ranges of the block being counted, taking one after another until none is
+    // left: the work of a RangeWorkerAction.
+    void countRanges();
+
   private:
     // The first pass; returns the number of lines counted.
     unsigned countLines();
@@ -137,6 +142,10 @@ class BatchEncoding {
     std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
     std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
+    // The ranges of the block being counted, and the next one to take (channel ranges first).
+    std::vector<ChannelRange> channelRanges_;
+    std::vector<SpectrumRange> spectrumRanges_;
+    std::atomic<std::size_t> nextRange_{0};
 };
 
 // Whether what a writer of an SCD cube of these dimensions holds in memory until the cube is
@@ -152,24 +161,19 @@ bool writerStateFitsInMemory(unsigned width, unsigned height, unsigned depth);
 int encodeBatch(SCSpectrumReader& reader, const std::string& name,
                 BatchEncoding::SourceReads reads);
 
-// Runs one of BatchEncoding's works on a range of a block (`kWork` on a `Range`). Never waits.
-template <class Range, void (BatchEncoding::*kWork)(const Range&)>
-class BatchRangeAction : public lattix::lx_tuplink::Action {
+// Counts ranges of a block (BatchEncoding::countRanges) until none is left. Never waits. One
+// action is posted as many times as the machine has cores: the ranges then share the cores
+// without preempting one another, and a worker that ends early takes the next range.
+class RangeWorkerAction : public lattix::lx_tuplink::Action {
   public:
-    BatchRangeAction(const Range& range, BatchEncoding& encoding)
-        : range_(range), encoding_(&encoding) {}
+    explicit RangeWorkerAction(BatchEncoding& encoding) : encoding_(&encoding) {}
 
   protected:
-    void execute() override { (encoding_->*kWork)(range_); }
+    void execute() override { encoding_->countRanges(); }
 
   private:
-    Range range_;
     BatchEncoding* encoding_;
 };
-using ChannelRangeAction =
-    BatchRangeAction<BatchEncoding::ChannelRange, &BatchEncoding::processChannels>;
-using SpectrumRangeAction =
-    BatchRangeAction<BatchEncoding::SpectrumRange, &BatchEncoding::processSpectra>;
 
 // Runs BatchEncoding::processBlock for one block.
 class LineProcessorAction : public lattix::lx_tuplink::Action {

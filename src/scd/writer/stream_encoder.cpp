@@ -26,11 +26,6 @@ constexpr unsigned kMostChunkItems = 1024;
 constexpr unsigned kMostEncoderThreads = 16;
 constexpr unsigned kLengthFieldBytes = 4;
 
-// As many encoder workers as the machine runs at once, 16 at most.
-unsigned encoderThreads() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostEncoderThreads);
-}
-
 unsigned itemsPerChunk(unsigned itemSize) {
     if (itemSize == 0) {
         return kMostChunkItems;
@@ -297,6 +292,10 @@ bool encodeChunks(SCItemReader& reader, unsigned count, std::vector<std::uint64_
 }
 
 }  // namespace
+
+unsigned encoderThreads() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostEncoderThreads);
+}
 
 bool encodeStreams(SCItemReader& reader, unsigned count, std::vector<std::uint64_t>& offsets,
                    OutputFileStream& out, const SCDHeader& header) {

@@ -8,6 +8,9 @@
 #include "sc_api/sc_item_reader.h"
 #include "scd/format/scd_header.h"
 
+// As many workers as the machine runs threads at once, 16 at most: the encoders' parallelism.
+unsigned encoderThreads();
+
 // Codes the items of `reader` (from its current item on, at most `count` of them) into coded
 // streams with the code table of `header` and writes the streams to `out` back to back in item
 // order: each stream is its bit count L (uint32, little-endian) followed by ceil(L / 8) bytes.
