@@ -32,6 +32,8 @@ class BitSink {
     }
     // Makes room for the next put.
     void reserve() { base_ = out_->makeRoom(next_, kSlack); }
+    // Makes room for `bytes` bytes of puts.
+    void reserveBytes(std::size_t bytes) { base_ = out_->makeRoom(next_, bytes + kSlack); }
     // Stores the bits held back; returns the end of the bytes written.
     std::size_t finish() {
         if (pendingBits_ != 0) {
@@ -158,8 +160,50 @@ EncodeResult HuffmanEncodingTable::encodeStream(const unsigned short* values, st
     });
 }
 
+bool HuffmanEncodingTable::encodeSymbolsFast(const PackedSymbol* symbols, std::size_t count,
+                                             CodedStreamBuffer& out) const {
+    constexpr std::size_t kBatch = 64;
+    const std::size_t start = out.size();
+    BitSink sink(out, start + kLengthFieldBytes);
+    std::uint64_t streamBits = 0;
+    Entry entries[kBatch];
+    for (std::size_t i = 0; i < count; i += kBatch) {
+        const std::size_t n = std::min(kBatch, count - i);
+        // The codes of the batch first: their lookups do not wait on one another.
+        Entry all = kPresent;
+        bool anyLong = false;
+        for (std::size_t k = 0; k < n; ++k) {
+            const PackedSymbol symbol = symbols[i + k];
+            const Entry entry =
+                find(static_cast<unsigned char>(symbol), static_cast<unsigned short>(symbol >> 8));
+            entries[k] = entry;
+            all &= entry;
+            anyLong |= ((entry >> kLengthShift) & 127) == kLongCode;
+        }
+        if (all == 0 || anyLong) {
+            return false;  // out's size is set only once the stream is complete
+        }
+        sink.reserveBytes(n * (kLengthShift / 8));
+        for (std::size_t k = 0; k < n; ++k) {
+            const unsigned length = static_cast<unsigned>(entries[k] >> kLengthShift) & 127;
+            sink.put(entries[k] & ((Entry{1} << kLengthShift) - 1), length);
+            streamBits += length;
+        }
+    }
+    if (streamBits > std::numeric_limits<std::uint32_t>::max()) {
+        return false;
+    }
+    const std::size_t end = sink.finish();
+    storeLength(sink.base() + start, static_cast<std::uint32_t>(streamBits));
+    out.setSize(end);
+    return true;
+}
+
 EncodeResult HuffmanEncodingTable::encodeSymbols(const PackedSymbol* symbols, std::size_t count,
                                                  CodedStreamBuffer& out) const {
+    if (encodeSymbolsFast(symbols, count, out)) {
+        return EncodeResult::kEncoded;
+    }
     std::size_t i = 0;
     return encodeWith(out, [&](unsigned& run, unsigned short& value) {
         if (i == count) {

@@ -37,6 +37,10 @@ class HuffmanEncodingTable {
                                CodedStreamBuffer& out) const;
 
   private:
+    // encodeSymbols when every symbol has a code of at most 56 bits and the stream fits: true
+    // then; otherwise false, leaving out as it was.
+    bool encodeSymbolsFast(const PackedSymbol* symbols, std::size_t count,
+                           CodedStreamBuffer& out) const;
     // Codes the symbols that nextSymbol(run, value) gives until it returns false.
     template <class NextSymbol>
     EncodeResult encodeWith(CodedStreamBuffer& out, NextSymbol&& nextSymbol) const;

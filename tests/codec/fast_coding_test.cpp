@@ -147,23 +147,45 @@ TEST(HuffmanEncodingTableTest, LongCodesAndMissingSymbolsAsEncodeValues) {
     std::mt19937 random(23);
     SCCodeTable codes;  // codes of up to 141 bits, beyond the table's 56-bit entries
     Values values;
+    // Short codes only at first, so that coding from symbols meets the first long code some
+    // batches into the stream.
+    for (unsigned i = 0; i < 150; ++i) {
+        values.push_back(static_cast<unsigned short>(i % 3));
+    }
     for (unsigned i = 0; i < 800; ++i) {
         values.push_back(static_cast<unsigned short>(i * 3 % 8));
-        codes[{1, values.back()}] = randomBits(random, 1 + 20 * values.back());
+    }
+    for (const unsigned short value : values) {
+        codes[{1, value}] = randomBits(random, 1 + 20 * value);
     }
     codes[{4, 9}] = BitVector();  // a code of no bits
     values.insert(values.end(), 4, 9);
     const HuffmanEncodingTable table(codes);
+    const auto symbolsOf = [](const Values& stream) {
+        std::vector<PackedSymbol> symbols;
+        forEachRun(stream.data(), stream.size(),
+                   [&](const SCSymbol& symbol) { symbols.push_back(packSymbol(symbol)); });
+        return symbols;
+    };
     CodedStreamBuffer buffer;
     BitVector expected;
     ASSERT_TRUE(encodeValues(values.data(), values.size(), codes, expected));
     ASSERT_EQ(table.encodeStream(values.data(), values.size(), buffer), EncodeResult::kEncoded);
     EXPECT_EQ(streamAt(buffer, 0, buffer.size()), fileBytes(expected));
+    std::vector<PackedSymbol> symbols = symbolsOf(values);
+    std::size_t begin = buffer.size();
+    ASSERT_EQ(table.encodeSymbols(symbols.data(), symbols.size(), buffer), EncodeResult::kEncoded);
+    EXPECT_EQ(streamAt(buffer, begin, buffer.size()), fileBytes(expected));
 
     values.push_back(12345);  // no code: an empty stream, as encodeValues leaves
-    const std::size_t begin = buffer.size();
+    begin = buffer.size();
     EXPECT_EQ(table.encodeStream(values.data(), values.size(), buffer), EncodeResult::kMissingCode);
     EXPECT_FALSE(encodeValues(values.data(), values.size(), codes, expected));
+    EXPECT_EQ(streamAt(buffer, begin, buffer.size()), fileBytes(expected));
+    symbols = symbolsOf(values);
+    begin = buffer.size();
+    EXPECT_EQ(table.encodeSymbols(symbols.data(), symbols.size(), buffer),
+              EncodeResult::kMissingCode);
     EXPECT_EQ(streamAt(buffer, begin, buffer.size()), fileBytes(expected));
 }
 
