@@ -250,12 +250,19 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
 void BatchEncoding::countRanges() {
     const std::size_t channelRanges = channelRanges_.size();
     const std::size_t total = channelRanges + spectrumRanges_.size();
-    for (std::size_t i = nextRange_.fetch_add(1); i < total; i = nextRange_.fetch_add(1)) {
-        if (i < channelRanges) {
-            processChannels(channelRanges_[i]);
-        } else {
-            processSpectra(spectrumRanges_[i - channelRanges]);
+    try {
+        // One tally for all the ranges this worker takes: added to the shared counts once.
+        SymbolTally tally;
+        for (std::size_t i = nextRange_.fetch_add(1); i < total; i = nextRange_.fetch_add(1)) {
+            if (i < channelRanges) {
+                processChannels(channelRanges_[i], tally);
+            } else {
+                processSpectra(spectrumRanges_[i - channelRanges], tally);
+            }
         }
+        counts_.add(tally);
+    } catch (...) {
+        fail(SC_ALLOCATION_ERROR);
     }
 }
 
@@ -284,53 +291,40 @@ void BatchEncoding::writeKept(KeptBlock& kept) {
     }
 }
 
-void BatchEncoding::processChannels(const ChannelRange& range) {
+void BatchEncoding::processChannels(const ChannelRange& range, SymbolTally& tally) {
     const unsigned width = header_.width();
     const unsigned depth = header_.depth();
     const unsigned channels = range.endChannel - range.firstChannel;
-    try {
-        SymbolTally tally;
-        RangeSymbols& kept = *range.kept;
-        // A line at a time: its channel rows stay in the cache from the layout to the count, and
-        // each channel's runs go on from line to line. The symbols are kept line after line,
-        // then gathered channel after channel.
-        kept.rows.resize(std::size_t{width} * channels);
-        kept.lineSymbols.clear();
-        kept.lineEnds.resize(std::size_t{range.lines} * channels);
+    RangeSymbols& kept = *range.kept;
+    // A line at a time: its channel rows stay in the cache from the layout to the count, and
+    // each channel's runs go on from line to line. The symbols are kept line after line,
+    // then gathered channel after channel.
+    kept.rows.resize(std::size_t{width} * channels);
+    kept.lineSymbols.clear();
+    kept.lineEnds.resize(std::size_t{range.lines} * channels);
+    for (unsigned line = 0; line < range.lines; ++line) {
+        transposeLineToChannelRows(range.block + std::size_t{line} * width * depth, width, depth,
+                                   range.firstChannel, range.endChannel, kept.rows.data());
+        accumulator_.addChannelRows(kept.rows.data(), 1, range.firstChannel, range.endChannel,
+                                    tally, &kept.lineSymbols,
+                                    kept.lineEnds.data() + std::size_t{line} * channels);
+    }
+    kept.symbols.resize(kept.lineSymbols.size());
+    const PackedSymbol* from = kept.lineSymbols.data();
+    PackedSymbol* to = kept.symbols.data();
+    for (unsigned k = 0; k < channels; ++k) {
         for (unsigned line = 0; line < range.lines; ++line) {
-            transposeLineToChannelRows(range.block + std::size_t{line} * width * depth, width,
-                                       depth, range.firstChannel, range.endChannel,
-                                       kept.rows.data());
-            accumulator_.addChannelRows(kept.rows.data(), 1, range.firstChannel, range.endChannel,
-                                        tally, &kept.lineSymbols,
-                                        kept.lineEnds.data() + std::size_t{line} * channels);
+            const std::size_t at = std::size_t{line} * channels + k;
+            to = std::copy(from + (at == 0 ? 0 : kept.lineEnds[at - 1]), from + kept.lineEnds[at],
+                           to);
         }
-        kept.symbols.resize(kept.lineSymbols.size());
-        const PackedSymbol* from = kept.lineSymbols.data();
-        PackedSymbol* to = kept.symbols.data();
-        for (unsigned k = 0; k < channels; ++k) {
-            for (unsigned line = 0; line < range.lines; ++line) {
-                const std::size_t at = std::size_t{line} * channels + k;
-                to = std::copy(from + (at == 0 ? 0 : kept.lineEnds[at - 1]),
-                               from + kept.lineEnds[at], to);
-            }
-            kept.ends[k] = static_cast<std::size_t>(to - kept.symbols.data());
-        }
-        counts_.add(tally);
-    } catch (...) {
-        fail(SC_ALLOCATION_ERROR);
+        kept.ends[k] = static_cast<std::size_t>(to - kept.symbols.data());
     }
 }
 
-void BatchEncoding::processSpectra(const SpectrumRange& range) {
-    try {
-        SymbolTally tally;
-        range.kept->add(range.block + range.first * header_.depth(), range.end - range.first,
-                        header_.depth(), tally);
-        counts_.add(tally);
-    } catch (...) {
-        fail(SC_ALLOCATION_ERROR);
-    }
+void BatchEncoding::processSpectra(const SpectrumRange& range, SymbolTally& tally) {
+    range.kept->add(range.block + range.first * header_.depth(), range.end - range.first,
+                    header_.depth(), tally);
 }
 
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {

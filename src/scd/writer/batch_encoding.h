@@ -90,9 +90,6 @@ class BatchEncoding {
         unsigned endChannel;
         RangeSymbols* kept;
     };
-    // Lays out the range's channel rows and counts and keeps their image runs: the work of a
-    // ChannelRangeAction. Ranges of one block may run at once.
-    void processChannels(const ChannelRange& range);
 
     // Some consecutive spectra of a block, and where their symbols go.
     struct SpectrumRange {
@@ -101,15 +98,18 @@ class BatchEncoding {
         std::size_t end;
         SpectrumSymbols* kept;
     };
-    // Counts and keeps the symbols of the range's spectra: the work of a SpectrumRangeAction
-    // when the source is read once. Ranges of one block may run at once.
-    void processSpectra(const SpectrumRange& range);
 
     // Counts the ranges of the block being counted, taking one after another until none is
     // left: the work of a RangeWorkerAction.
     void countRanges();
 
   private:
+    // Lays out the range's channel rows and counts their image runs into `tally`, keeping their
+    // symbols. Ranges of one block may run at once. Throws std::bad_alloc when memory runs out.
+    void processChannels(const ChannelRange& range, SymbolTally& tally);
+    // Counts the symbols of the range's spectra into `tally` and keeps them (when the source is
+    // read once). Ranges of one block may run at once. Throws std::bad_alloc likewise.
+    void processSpectra(const SpectrumRange& range, SymbolTally& tally);
     // The first pass; returns the number of lines counted.
     unsigned countLines();
     // The second pass and the header.
