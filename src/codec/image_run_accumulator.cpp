@@ -43,7 +43,7 @@ void ImageRunAccumulator::addLine(const unsigned short* line) {
 }
 
 bool ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count,
-                                  std::vector<PackedSymbol>* symbols, std::size_t* channelEnds) {
+                                  PackedSymbols* symbols, std::size_t* channelEnds) {
     if (finished_ || count > height_ - lines_) {
         return false;
     }
@@ -55,7 +55,7 @@ bool ImageRunAccumulator::addRows(const unsigned short* rows, unsigned count,
 
 void ImageRunAccumulator::addChannelRows(const unsigned short* rows, unsigned count,
                                          unsigned firstChannel, unsigned endChannel,
-                                         SymbolTally& tally, std::vector<PackedSymbol>* symbols,
+                                         SymbolTally& tally, PackedSymbols* symbols,
                                          std::size_t* channelEnds) {
     if (symbols != nullptr) {
         countChannelRows<true>(rows, count, firstChannel, endChannel, tally, symbols, channelEnds);
@@ -67,17 +67,24 @@ void ImageRunAccumulator::addChannelRows(const unsigned short* rows, unsigned co
 template <bool kKeepSymbols>
 void ImageRunAccumulator::countChannelRows(const unsigned short* rows, unsigned count,
                                            unsigned firstChannel, unsigned endChannel,
-                                           SymbolTally& tally, std::vector<PackedSymbol>* symbols,
+                                           SymbolTally& tally, PackedSymbols* symbols,
                                            std::size_t* channelEnds) {
     const std::size_t rowValues = std::size_t{count} * width_;
+    PackedSymbol* next = nullptr;  // where the next kept symbol goes
     const auto close = [&](const SCSymbol& run) {
         tally.add(run);
         if constexpr (kKeepSymbols) {
-            symbols->push_back(packSymbol(run));
+            *next++ = packSymbol(run);
         }
     };
     for (unsigned c = firstChannel; c < endChannel; ++c) {
         const unsigned short* values = rows + (c - firstChannel) * rowValues;
+        if constexpr (kKeepSymbols) {
+            // Room for the most symbols a channel's rows close: the open run, then one per value.
+            const std::size_t before = symbols->size();
+            symbols->resize(before + rowValues + 1);
+            next = symbols->data() + before;
+        }
         SCSymbol& run = runs_[c];
         std::size_t i = 0;
         if (rowValues != 0 && run.first != 0) {
@@ -102,6 +109,7 @@ void ImageRunAccumulator::countChannelRows(const unsigned short* rows, unsigned 
             }
         }
         if constexpr (kKeepSymbols) {
+            symbols->resize(static_cast<std::size_t>(next - symbols->data()));
             channelEnds[c - firstChannel] = symbols->size();
         }
     }

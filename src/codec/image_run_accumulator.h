@@ -29,8 +29,8 @@ class ImageRunAccumulator {
     // `symbols`, the runs that close are also appended to it as addChannelRows does for every
     // channel. Ignored, as a whole (false), when the lines would go beyond height() or after
     // finish().
-    bool addRows(const unsigned short* rows, unsigned count,
-                 std::vector<PackedSymbol>* symbols = nullptr, std::size_t* channelEnds = nullptr);
+    bool addRows(const unsigned short* rows, unsigned count, PackedSymbols* symbols = nullptr,
+                 std::size_t* channelEnds = nullptr);
     // The same for `count` lines at once held as channel rows, for channels firstChannel ...
     // endChannel - 1 only: the values of channel c for those lines, row after row, start at
     // rows + (c - firstChannel) * count * width. Counts the runs of those channels, into `tally`
@@ -40,8 +40,7 @@ class ImageRunAccumulator {
     // firstChannel + k. Calls for disjoint channel ranges may run on several threads at once.
     // REQUIRES: lines() + count <= height(), not finished.
     void addChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
-                        unsigned endChannel, SymbolTally& tally,
-                        std::vector<PackedSymbol>* symbols = nullptr,
+                        unsigned endChannel, SymbolTally& tally, PackedSymbols* symbols = nullptr,
                         std::size_t* channelEnds = nullptr);
     // Records `count` lines counted by addChannelRows for every channel.
     void commitLines(unsigned count) { lines_ += count; }
@@ -68,8 +67,8 @@ class ImageRunAccumulator {
   private:
     template <bool kKeepSymbols>
     void countChannelRows(const unsigned short* rows, unsigned count, unsigned firstChannel,
-                          unsigned endChannel, SymbolTally& tally,
-                          std::vector<PackedSymbol>* symbols, std::size_t* channelEnds);
+                          unsigned endChannel, SymbolTally& tally, PackedSymbols* symbols,
+                          std::size_t* channelEnds);
 
     unsigned width_;              // pixels per line
     unsigned height_;             // lines of the cube

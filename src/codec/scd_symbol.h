@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "codec/bit_vector.h"
+#include "codec/uninitialized_allocator.h"
 
 // A run-length symbol of a coded stream: first = run length (1 ... 255), second = the 16-bit
 // value that the run repeats. Symbols are ordered by run length, then by value.
@@ -20,6 +22,9 @@ using SCCodeTable = std::map<SCSymbol, BitVector>;
 // A symbol in 32 bits, as the writers keep symbols between counting and coding: the run length
 // in bits 0..7, the value in bits 8..23.
 using PackedSymbol = std::uint32_t;
+
+// Symbols kept in order; room made with resize() is left uninitialised, to be written at once.
+using PackedSymbols = std::vector<PackedSymbol, UninitializedAllocator<PackedSymbol>>;
 
 inline PackedSymbol packSymbol(const SCSymbol& symbol) {
     return PackedSymbol{symbol.first} | PackedSymbol{symbol.second} << 8;

@@ -57,7 +57,7 @@ TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
             ImageRunAccumulator lineAccumulator(shape.width, shape.height, shape.depth, byLine);
             SymbolCountTable byRows;
             ImageRunAccumulator rowAccumulator(shape.width, shape.height, shape.depth, byRows);
-            std::vector<std::vector<PackedSymbol>> kept(shape.depth);
+            std::vector<PackedSymbols> kept(shape.depth);
             for (unsigned y = 0; y < acquired; y += shape.block) {
                 const unsigned lines = std::min(shape.block, acquired - y);
                 std::vector<unsigned short> rows(lines * lineValues);
@@ -71,7 +71,7 @@ TEST(ImageRunAccumulator, ChannelRowsCountAsLinesWhateverTheBlocksAndRanges) {
                 for (unsigned first = 0; first < shape.depth; first += step) {
                     SymbolTally tally;
                     const unsigned end = std::min(shape.depth, first + step);
-                    std::vector<PackedSymbol> symbols;
+                    PackedSymbols symbols;
                     std::vector<std::size_t> ends(end - first);
                     rowAccumulator.addChannelRows(rows.data() + first * lines * shape.width, lines,
                                                   first, end, tally, &symbols, ends.data());

@@ -72,12 +72,12 @@ class BatchEncoding {
 
     // The symbols of a block's channel range, and where each of its channels ends among them.
     struct RangeSymbols {
-        std::vector<PackedSymbol> symbols;
+        PackedSymbols symbols;
         std::vector<std::size_t> ends;
         std::vector<unsigned short> rows;  // a line of the range's channels, as channel rows
         // While counting: the symbols line after line, channel after channel within a line, and
         // where each line's channel ends among them.
-        std::vector<PackedSymbol> lineSymbols;
+        PackedSymbols lineSymbols;
         std::vector<std::size_t> lineEnds;
         unsigned firstChannel = 0;
         unsigned endChannel = 0;

@@ -43,7 +43,7 @@ class ImageSymbolStore {
     struct ChannelGroup {
         unsigned first = 0;  // the group's channels: first ... end - 1
         unsigned end = 0;
-        std::vector<PackedSymbol> symbols;     // block after block, channel after channel
+        PackedSymbols symbols;                 // block after block, channel after channel
         std::vector<std::size_t> blockStarts;  // where each block's channels start in symbols
     };
     // Reads into `group` the stored symbols of the channels from `first` on, as many channels as

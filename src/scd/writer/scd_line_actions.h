@@ -80,7 +80,7 @@ struct KeptSymbols {
     std::atomic<bool> intact{false};
     // A block's symbols on their way to the store, and where each channel's end; kept from
     // block to block so that their memory is not allocated again for each.
-    std::vector<PackedSymbol> symbols;
+    PackedSymbols symbols;
     std::vector<std::size_t> ends;
 
     SpectrumSymbolStore* spectra = nullptr;

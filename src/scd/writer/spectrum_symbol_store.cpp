@@ -34,12 +34,18 @@ void SpectrumSymbolStore::close() {
 void SpectrumSymbols::add(const unsigned short* spectra, std::size_t count, unsigned depth,
                           SymbolTally& tally) {
     for (std::size_t p = 0; p < count; ++p) {
+        // Room for as many symbols as the spectrum has values, the most it can make.
         const std::size_t before = symbols.size();
+        symbols.resize(before + depth);
+        PackedSymbol* const first = symbols.data() + before;
+        PackedSymbol* next = first;
         forEachRun(spectra + p * depth, depth, [&](const SCSymbol& symbol) {
             tally.add(symbol);
-            symbols.push_back(packSymbol(symbol));
+            *next++ = packSymbol(symbol);
         });
-        counts.push_back(static_cast<std::uint32_t>(symbols.size() - before));
+        const auto made = static_cast<std::size_t>(next - first);
+        symbols.resize(before + made);
+        counts.push_back(static_cast<std::uint32_t>(made));
     }
 }
 

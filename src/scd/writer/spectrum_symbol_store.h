@@ -14,7 +14,7 @@
 // symbols one spectrum after another, and the symbol count of each spectrum. Kept from batch to
 // batch so that their memory is not allocated again for each.
 struct SpectrumSymbols {
-    std::vector<PackedSymbol> symbols;
+    PackedSymbols symbols;
     std::vector<std::uint32_t> counts;
 
     void clear() {
@@ -83,6 +83,6 @@ class SpectrumSymbolSource : public SymbolStreamSource {
     std::size_t spectrum_ = 0;            // the next spectrum of the current block
     std::uint64_t nextSymbolOffset_ = 0;  // in the file, of the first symbol not yet buffered
     std::uint64_t symbolsLeft_ = 0;       // in the current block, not yet buffered
-    std::vector<PackedSymbol> buffer_;    // symbols read ahead
+    PackedSymbols buffer_;                // symbols read ahead
     std::size_t buffered_ = 0;            // buffer_[buffered_ ..] are not yet handed out
 };
