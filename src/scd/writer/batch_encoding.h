@@ -38,9 +38,9 @@
 // core, which take the block's channel ranges, each laid out and counted a line at a time, and
 // then its spectrum ranges; or, when the source is read twice, the spectra's counting actions
 // besides), writes the symbols kept from the block before to the temporary files meanwhile,
-// and waits for them. The only action that waits thus holds a worker
-// of its own processor, never one of the library's, and any number of encodings, builders and
-// readers may run at once without deadlock. The coding pass is encodeStreams'.
+// and waits for them. The only action that waits thus holds a worker of its own processor,
+// never one of the library's, and any number of encodings, builders and readers may run at
+// once without deadlock. The coding pass is encodeStreams'.
 class BatchEncoding {
   public:
     // How often the source is read.
