@@ -186,8 +186,8 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
     ItemQueue<MultiThreadingPolicy> spectra(block, depth, lines * width);
     KeptBlock& kept = kept_[counting_];
     ActionList actions;
-    channelRanges_.clear();
-    spectrumRanges_.clear();
+    countedBlock_ = block;
+    countedLines_ = lines;
     nextRange_.store(0);
     try {
         // The channel ranges take longer than the spectrum ranges: taken first, they leave the
@@ -204,23 +204,19 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
             symbols.endChannel = std::min(depth, first + rangeChannels);
             symbols.symbols.clear();
             symbols.ends.resize(symbols.endChannel - first);
-            channelRanges_.push_back({block, lines, first, symbols.endChannel, &symbols});
         }
         kept.spectrumRanges = 0;
         if (spectrumSymbols_) {
             const std::size_t count = std::size_t{lines} * width;
-            const std::size_t rangeSpectra =
+            rangeSpectra_ =
                 std::max<std::size_t>(1, (count + kSpectrumRanges - 1) / kSpectrumRanges);
-            kept.spectrumRanges = static_cast<unsigned>((count + rangeSpectra - 1) / rangeSpectra);
+            kept.spectrumRanges =
+                static_cast<unsigned>((count + rangeSpectra_ - 1) / rangeSpectra_);
             if (kept.spectra.size() < kept.spectrumRanges) {
                 kept.spectra.resize(kept.spectrumRanges);
             }
             for (unsigned i = 0; i < kept.spectrumRanges; ++i) {
-                const std::size_t first = i * rangeSpectra;
-                SpectrumSymbols& symbols = kept.spectra[i];
-                symbols.clear();
-                spectrumRanges_.push_back(
-                    {block, first, std::min(count, first + rangeSpectra), &symbols});
+                kept.spectra[i].clear();
             }
         }
         const ActionRef worker(new RangeWorkerAction(*this));
@@ -248,16 +244,16 @@ void BatchEncoding::processBlock(const unsigned short* block, unsigned lines) {
 }
 
 void BatchEncoding::countRanges() {
-    const std::size_t channelRanges = channelRanges_.size();
-    const std::size_t total = channelRanges + spectrumRanges_.size();
+    KeptBlock& kept = kept_[counting_];
+    const unsigned total = kept.channelRanges + kept.spectrumRanges;
     try {
         // One tally for all the ranges this worker takes: added to the shared counts once.
         SymbolTally tally;
-        for (std::size_t i = nextRange_.fetch_add(1); i < total; i = nextRange_.fetch_add(1)) {
-            if (i < channelRanges) {
-                processChannels(channelRanges_[i], tally);
+        for (unsigned i = nextRange_.fetch_add(1); i < total; i = nextRange_.fetch_add(1)) {
+            if (i < kept.channelRanges) {
+                processChannels(kept.channels[i], tally);
             } else {
-                processSpectra(spectrumRanges_[i - channelRanges], tally);
+                processSpectra(i - kept.channelRanges, kept.spectra[i - kept.channelRanges], tally);
             }
         }
         counts_.add(tally);
@@ -291,29 +287,28 @@ void BatchEncoding::writeKept(KeptBlock& kept) {
     }
 }
 
-void BatchEncoding::processChannels(const ChannelRange& range, SymbolTally& tally) {
+void BatchEncoding::processChannels(RangeSymbols& kept, SymbolTally& tally) {
     const unsigned width = header_.width();
     const unsigned depth = header_.depth();
-    const unsigned channels = range.endChannel - range.firstChannel;
-    RangeSymbols& kept = *range.kept;
+    const unsigned channels = kept.endChannel - kept.firstChannel;
     // A line at a time: its channel rows stay in the cache from the layout to the count, and
     // each channel's runs go on from line to line. The symbols are kept line after line,
     // then gathered channel after channel.
     kept.rows.resize(std::size_t{width} * channels);
     kept.lineSymbols.clear();
-    kept.lineEnds.resize(std::size_t{range.lines} * channels);
-    for (unsigned line = 0; line < range.lines; ++line) {
-        transposeLineToChannelRows(range.block + std::size_t{line} * width * depth, width, depth,
-                                   range.firstChannel, range.endChannel, kept.rows.data());
-        accumulator_.addChannelRows(kept.rows.data(), 1, range.firstChannel, range.endChannel,
-                                    tally, &kept.lineSymbols,
+    kept.lineEnds.resize(std::size_t{countedLines_} * channels);
+    for (unsigned line = 0; line < countedLines_; ++line) {
+        transposeLineToChannelRows(countedBlock_ + std::size_t{line} * width * depth, width, depth,
+                                   kept.firstChannel, kept.endChannel, kept.rows.data());
+        accumulator_.addChannelRows(kept.rows.data(), 1, kept.firstChannel, kept.endChannel, tally,
+                                    &kept.lineSymbols,
                                     kept.lineEnds.data() + std::size_t{line} * channels);
     }
     kept.symbols.resize(kept.lineSymbols.size());
     const PackedSymbol* from = kept.lineSymbols.data();
     PackedSymbol* to = kept.symbols.data();
     for (unsigned k = 0; k < channels; ++k) {
-        for (unsigned line = 0; line < range.lines; ++line) {
+        for (unsigned line = 0; line < countedLines_; ++line) {
             const std::size_t at = std::size_t{line} * channels + k;
             to = std::copy(from + (at == 0 ? 0 : kept.lineEnds[at - 1]), from + kept.lineEnds[at],
                            to);
@@ -322,9 +317,11 @@ void BatchEncoding::processChannels(const ChannelRange& range, SymbolTally& tall
     }
 }
 
-void BatchEncoding::processSpectra(const SpectrumRange& range, SymbolTally& tally) {
-    range.kept->add(range.block + range.first * header_.depth(), range.end - range.first,
-                    header_.depth(), tally);
+void BatchEncoding::processSpectra(unsigned range, SpectrumSymbols& kept, SymbolTally& tally) {
+    const std::size_t count = std::size_t{countedLines_} * header_.width();
+    const std::size_t first = range * rangeSpectra_;
+    kept.add(countedBlock_ + first * header_.depth(),
+             std::min(count, first + rangeSpectra_) - first, header_.depth(), tally);
 }
 
 SCErrorCode BatchEncoding::writeCube(unsigned linesCounted) {

@@ -82,34 +82,19 @@ class BatchEncoding {
         unsigned firstChannel = 0;
         unsigned endChannel = 0;
     };
-    // A channel range of a block: its lines, its channels, where its symbols go.
-    struct ChannelRange {
-        const unsigned short* block;
-        unsigned lines;
-        unsigned firstChannel;
-        unsigned endChannel;
-        RangeSymbols* kept;
-    };
-
-    // Some consecutive spectra of a block, and where their symbols go.
-    struct SpectrumRange {
-        const unsigned short* block;
-        std::size_t first;
-        std::size_t end;
-        SpectrumSymbols* kept;
-    };
-
     // Counts the ranges of the block being counted, taking one after another until none is
     // left: the work of a RangeWorkerAction.
     void countRanges();
 
   private:
-    // Lays out the range's channel rows and counts their image runs into `tally`, keeping their
-    // symbols. Ranges of one block may run at once. Throws std::bad_alloc when memory runs out.
-    void processChannels(const ChannelRange& range, SymbolTally& tally);
-    // Counts the symbols of the range's spectra into `tally` and keeps them (when the source is
-    // read once). Ranges of one block may run at once. Throws std::bad_alloc likewise.
-    void processSpectra(const SpectrumRange& range, SymbolTally& tally);
+    // Lays out the channel rows of the block being counted, for the channels of `kept`, and
+    // counts their image runs into `tally`, keeping their symbols in `kept`. Ranges of one block
+    // may run at once. Throws std::bad_alloc when memory runs out.
+    void processChannels(RangeSymbols& kept, SymbolTally& tally);
+    // Counts the symbols of the block's spectrum range `range` (spectra range * rangeSpectra_
+    // on) into `tally` and keeps them in `kept`, when the source is read once. Ranges of one
+    // block may run at once. Throws std::bad_alloc likewise.
+    void processSpectra(unsigned range, SpectrumSymbols& kept, SymbolTally& tally);
     // The first pass; returns the number of lines counted.
     unsigned countLines();
     // The second pass and the header.
@@ -142,10 +127,13 @@ class BatchEncoding {
     std::vector<SCSymbol> openRuns_;           // each channel's open run after the last block
     std::uint64_t missingZeros_ = 0;           // zeros standing for the lines not delivered
     std::atomic<SCErrorCode> failure_{SC_OK};  // first failure of the counting pass
-    // The ranges of the block being counted, and the next one to take (channel ranges first).
-    std::vector<ChannelRange> channelRanges_;
-    std::vector<SpectrumRange> spectrumRanges_;
-    std::atomic<std::size_t> nextRange_{0};
+    // The block being counted: its first line, its lines, the spectra of each spectrum range,
+    // and the next of its ranges to take (the channel ranges first, kept_[counting_] says how
+    // many of each).
+    const unsigned short* countedBlock_ = nullptr;
+    unsigned countedLines_ = 0;
+    std::size_t rangeSpectra_ = 0;
+    std::atomic<unsigned> nextRange_{0};
 };
 
 // Whether what a writer of an SCD cube of these dimensions holds in memory until the cube is
